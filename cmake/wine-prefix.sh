@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Creates the private Wine prefix once, with the "MS Sans Serif" face of the
+# fonts-wine package, so that dialog units come out as on Windows. Safe to run
+# from several processes at once.
+set -euo pipefail
+: "${WINEPREFIX:?}"
+mkdir -p "$WINEPREFIX"
+exec 9>"$WINEPREFIX.lock"
+flock 9
+if [ ! -f "$WINEPREFIX/.vbl-ready" ]; then
+  WINEDEBUG=-all wineboot -i >/dev/null 2>&1 || true
+  wineserver -w || true
+  fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  mkdir -p "$fonts"
+  cp -n /usr/share/wine/fonts/* "$fonts/" 2>/dev/null || true
+  touch "$WINEPREFIX/.vbl-ready"
+fi

@@ -1,0 +1,8 @@
+// The level list of the main dialog, filled from .\levels\*.dat.
+#pragma once
+#include <windows.h>
+
+// Adds one level name per archive to list 1000 and writes the count into
+// label 2001. Returns g_nNumberLevels when the search completed, 0 after its
+// own error box when it failed.
+int AddLevelsFiles(HWND hDlg);
