@@ -2,8 +2,7 @@
 #pragma once
 #include <windows.h>
 
-constexpr int kLaunchLevel = 0;
-constexpr int kLaunchFireworks = 1;
+#include "launcher/parameter_string.h"  // kLaunchLevel, kLaunchFireworks
 
 // Builds the parameter string from the mode, the level name and the option
 // boxes of hDlg, and asks the shell to start vorbel.exe with it in ".".
