@@ -13,5 +13,10 @@ if [ ! -f "$WINEPREFIX/.vbl-ready" ]; then
   fonts="$WINEPREFIX/drive_c/windows/Fonts"
   mkdir -p "$fonts"
   cp -n /usr/share/wine/fonts/* "$fonts/" 2>/dev/null || true
+  # A virtual desktop: Wine draws the frames itself, and hiding a window does
+  # not wait for a window manager that a bare X server does not have.
+  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+  wineserver -w || true
   touch "$WINEPREFIX/.vbl-ready"
 fi

@@ -1,0 +1,274 @@
+#include "dialog_harness.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "main/app_state.h"
+#include "main/main_dialog.h"
+#include "resource.h"
+
+namespace {
+
+MessageBoxCapture* g_pCapture = nullptr;  // the live capture of this test thread
+
+std::string WindowText(HWND hWnd)
+{
+    char sz[1024] = {};
+    GetWindowTextA(hWnd, sz, sizeof sz);
+    return sz;
+}
+
+std::string ClassName(HWND hWnd)
+{
+    char sz[64] = {};
+    GetClassNameA(hWnd, sz, sizeof sz);
+    return sz;
+}
+
+// A message box is a dialog-class window that, unlike the main dialog, has
+// no level list.
+bool IsMessageBox(HWND hWnd)
+{
+    return ClassName(hWnd) == "#32770" && GetDlgItem(hWnd, IDC_LEVELLIST) == nullptr;
+}
+
+BOOL CALLBACK ReadChild(HWND hChild, LPARAM lParam)
+{
+    auto* pRecord = reinterpret_cast<MessageBoxRecord*>(lParam);
+    // The box itself is not shown yet: look at each control's own style.
+    const LONG style = GetWindowLongA(hChild, GWL_STYLE);
+    if ((style & WS_VISIBLE) == 0) {
+        return TRUE;
+    }
+    const std::string cls = ClassName(hChild);
+    if (cls == "Button") {
+        pRecord->buttons.push_back(GetDlgCtrlID(hChild));
+    } else if (cls == "Static" && (style & SS_TYPEMASK) == SS_ICON) {
+        pRecord->hasIcon = pRecord->hasIcon || SendMessageA(hChild, STM_GETICON, 0, 0) != 0;
+    } else if (cls == "Static") {
+        const std::string text = WindowText(hChild);
+        if (!text.empty() && pRecord->text.empty()) pRecord->text = text;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+MessageBoxCapture::MessageBoxCapture()
+{
+    g_pCapture = this;
+    // After WM_INITDIALOG has returned, the box's controls hold their texts.
+    hook_ = SetWindowsHookExA(WH_CALLWNDPROCRET, HookProc, nullptr, GetCurrentThreadId());
+}
+
+MessageBoxCapture::~MessageBoxCapture()
+{
+    UnhookWindowsHookEx(hook_);
+    g_pCapture = nullptr;
+}
+
+std::vector<std::string> MessageBoxCapture::Summary() const
+{
+    std::vector<std::string> out;
+    for (const auto& box : boxes_) out.push_back(box.caption + "|" + box.text);
+    return out;
+}
+
+LRESULT CALLBACK MessageBoxCapture::HookProc(int nCode, WPARAM wParam, LPARAM lParam)
+{
+    const auto* pMsg = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+    if (nCode == HC_ACTION && g_pCapture != nullptr && pMsg->message == WM_INITDIALOG && IsMessageBox(pMsg->hwnd)) {
+        HWND hWnd = pMsg->hwnd;
+        MessageBoxRecord record;
+        record.caption = WindowText(hWnd);
+        record.owner = GetWindow(hWnd, GW_OWNER);
+        EnumChildWindows(hWnd, ReadChild, reinterpret_cast<LPARAM>(&record));
+        const int nButton = record.buttons.empty() ? IDOK : record.buttons.front();
+        g_pCapture->boxes_.push_back(record);
+        PostMessageA(hWnd, WM_COMMAND, MAKEWPARAM(nButton, BN_CLICKED), 0);
+    }
+    return CallNextHookEx(nullptr, nCode, wParam, lParam);
+}
+
+GameFolder::GameFolder(bool withLevelsDir)
+{
+    GetCurrentDirectoryA(sizeof previous_, previous_);
+    char szTemp[MAX_PATH] = {};
+    GetTempPathA(sizeof szTemp, szTemp);
+    static unsigned s_nSerial = 0;
+    char szDir[MAX_PATH] = {};
+    std::snprintf(szDir, sizeof szDir, "%svblLM-test-%lu-%u", szTemp, GetCurrentProcessId(), ++s_nSerial);
+    path_ = szDir;
+    CreateDirectoryA(path_.c_str(), nullptr);
+    if (withLevelsDir) AddDirectory("levels");
+    SetCurrentDirectoryA(path_.c_str());
+}
+
+namespace {
+void RemoveTree(const std::string& dir)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = fd.cFileName;
+            if (name == "." || name == "..") continue;
+            const std::string full = dir + "\\" + name;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(full);
+            } else {
+                DeleteFileA(("\\\\?\\" + full).c_str());
+            }
+        } while (FindNextFileA(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryA(dir.c_str());
+}
+}  // namespace
+
+GameFolder::~GameFolder()
+{
+    SetCurrentDirectoryA(previous_);
+    RemoveTree(path_);
+}
+
+void GameFolder::AddDirectory(const std::string& relPath)
+{
+    std::string partial = path_;
+    size_t start = 0;
+    while (start <= relPath.size()) {
+        const size_t end = relPath.find('\\', start);
+        partial += "\\" + relPath.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        CreateDirectoryA(partial.c_str(), nullptr);
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+}
+
+std::string GameFolder::AddFile(const std::string& relPath, const std::string& bytes)
+{
+    const size_t slash = relPath.rfind('\\');
+    if (slash != std::string::npos) AddDirectory(relPath.substr(0, slash));
+    const std::string full = path_ + "\\" + relPath;
+    // The long form lets a test make names up to the file system's limit.
+    HANDLE h = CreateFileA(("\\\\?\\" + full).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_NE(h, INVALID_HANDLE_VALUE) << full;
+    DWORD nWritten = 0;
+    if (!bytes.empty()) WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &nWritten, nullptr);
+    CloseHandle(h);
+    return full;
+}
+
+HWND CreateMainDialog()
+{
+    g_nNumberLevels = 0;
+    g_bViewerActive = 0;
+    g_hBitmap = nullptr;
+    HWND hDlg = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDlgProc, 0);
+    EXPECT_NE(hDlg, nullptr);
+    ShowWindow(hDlg, SW_SHOW);
+    UpdateWindow(hDlg);
+    PumpMessages(hDlg);
+    return hDlg;
+}
+
+void CloseMainDialog(HWND hDlg)
+{
+    SendMessageA(hDlg, WM_CLOSE, 0, 0);
+    MSG msg;
+    bool bQuit = false;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            bQuit = true;
+            continue;
+        }
+        if (!IsDialogMessageA(hDlg, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    EXPECT_TRUE(bQuit) << "closing the dialog must post the quit message";
+    DestroyWindow(hDlg);
+}
+
+void PumpMessages(HWND hDlg)
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));  // leave it for CloseMainDialog
+            break;
+        }
+        if (hDlg == nullptr || !IsDialogMessageA(hDlg, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+}
+
+void Click(HWND hDlg, int nId)
+{
+    SendDlgItemMessageA(hDlg, nId, BM_CLICK, 0, 0);
+    PumpMessages(hDlg);
+}
+
+void PressKey(HWND hDlg, UINT vk)
+{
+    HWND hFocus = GetFocus();
+    if (hFocus == nullptr) hFocus = hDlg;
+    MSG msg = {};
+    msg.hwnd = hFocus;
+    msg.message = WM_KEYDOWN;
+    msg.wParam = vk;
+    msg.lParam = 1;
+    if (!IsDialogMessageA(hDlg, &msg)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    msg.message = WM_KEYUP;
+    msg.lParam = static_cast<LPARAM>(0xC0000001u);
+    if (!IsDialogMessageA(hDlg, &msg)) {
+        DispatchMessageA(&msg);
+    }
+    PumpMessages(hDlg);
+}
+
+bool IsChecked(HWND hDlg, int nId)
+{
+    return SendDlgItemMessageA(hDlg, nId, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+std::vector<std::string> ListEntries(HWND hDlg)
+{
+    std::vector<std::string> out;
+    const int n = static_cast<int>(SendDlgItemMessageA(hDlg, IDC_LEVELLIST, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) {
+        const int len = static_cast<int>(SendDlgItemMessageA(hDlg, IDC_LEVELLIST, LB_GETTEXTLEN, i, 0));
+        std::string s(static_cast<size_t>(len) + 1, '\0');
+        SendDlgItemMessageA(hDlg, IDC_LEVELLIST, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&s[0]));
+        s.resize(static_cast<size_t>(len));
+        out.push_back(s);
+    }
+    return out;
+}
+
+int ListSelection(HWND hDlg)
+{
+    return static_cast<int>(SendDlgItemMessageA(hDlg, IDC_LEVELLIST, LB_GETCURSEL, 0, 0));
+}
+
+void SelectEntry(HWND hDlg, int nIndex)
+{
+    HWND hList = GetDlgItem(hDlg, IDC_LEVELLIST);
+    SendMessageA(hList, LB_SETCURSEL, static_cast<WPARAM>(nIndex), 0);
+    SendMessageA(hDlg, WM_COMMAND, MAKEWPARAM(IDC_LEVELLIST, LBN_SELCHANGE), reinterpret_cast<LPARAM>(hList));
+    PumpMessages(hDlg);
+}
+
+std::string ItemText(HWND hDlg, int nId)
+{
+    char sz[512] = {};
+    GetDlgItemTextA(hDlg, nId, sz, sizeof sz);
+    return sz;
+}

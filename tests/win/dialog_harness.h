@@ -1,0 +1,78 @@
+// Drives the real main dialog in a temporary game folder, as a person's
+// actions would, and observes the message boxes it shows instead of waiting
+// for someone to click them.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// One message box as it was shown.
+struct MessageBoxRecord {
+    std::string caption;      // ANSI (Windows-1252) bytes
+    std::string text;         // ANSI (Windows-1252) bytes
+    std::vector<int> buttons; // identifiers of the visible buttons (IDOK = 1, ...)
+    bool hasIcon = false;
+    HWND owner = nullptr;
+};
+
+// Records every message box shown on this thread while it lives, and closes
+// each one at once by pressing its first button. One at a time per thread.
+class MessageBoxCapture {
+public:
+    MessageBoxCapture();
+    ~MessageBoxCapture();
+    MessageBoxCapture(const MessageBoxCapture&) = delete;
+    MessageBoxCapture& operator=(const MessageBoxCapture&) = delete;
+
+    const std::vector<MessageBoxRecord>& Boxes() const { return boxes_; }
+    // Captions and texts only, "caption|text", in the order shown.
+    std::vector<std::string> Summary() const;
+    void Clear() { boxes_.clear(); }
+
+private:
+    static LRESULT CALLBACK HookProc(int nCode, WPARAM wParam, LPARAM lParam);
+    HHOOK hook_ = nullptr;
+    std::vector<MessageBoxRecord> boxes_;
+};
+
+// A temporary game folder, made the current directory while it lives; the
+// previous current directory is restored and the folder removed afterwards.
+class GameFolder {
+public:
+    // withLevelsDir false: no "levels" sub-directory at all.
+    explicit GameFolder(bool withLevelsDir = true);
+    ~GameFolder();
+    GameFolder(const GameFolder&) = delete;
+    GameFolder& operator=(const GameFolder&) = delete;
+
+    // Writes a file (path relative to the folder, '\' separators), creating
+    // its directories; returns its full path.
+    std::string AddFile(const std::string& relPath, const std::string& bytes = std::string());
+    void AddDirectory(const std::string& relPath);
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+    char previous_[MAX_PATH] = {};
+};
+
+// Creates the main dialog (template 101, MainDlgProc) in the current
+// directory, shown, with the globals at their start values.
+HWND CreateMainDialog();
+// Closes it as the title bar's close box does (WM_CLOSE), eats the quit
+// message that follows, and destroys the window.
+void CloseMainDialog(HWND hDlg);
+// Dispatches everything queued for this thread, through the dialog manager
+// for hDlg as the modal loop would.
+void PumpMessages(HWND hDlg);
+// A mouse click on a button or check box (BM_CLICK), then the queue pumped.
+void Click(HWND hDlg, int nId);
+// A key press delivered to the focused control through the dialog manager.
+void PressKey(HWND hDlg, UINT vk);
+bool IsChecked(HWND hDlg, int nId);
+std::vector<std::string> ListEntries(HWND hDlg);
+int ListSelection(HWND hDlg);
+// Selects an entry as a user's click does: selection then LBN_SELCHANGE.
+void SelectEntry(HWND hDlg, int nIndex);
+std::string ItemText(HWND hDlg, int nId);
