@@ -1,0 +1,43 @@
+// vbltool: checks and builds what the launcher reads, with the launcher's own
+// code, so that a level author sees what players will see.
+#include <cstdio>
+#include <cstring>
+
+#include "commands.h"
+
+namespace {
+
+const char kHelp[] =
+    "usage: vbltool COMMAND ARGS...\n"
+    "\n"
+    "  pcx2bmp IN.pcx OUT.bmp    decode a PCX picture as the launcher does and save it as BMP\n"
+    "  preview LEVEL.dat OUT.bmp save the preview picture (entry level.pcx) of a level archive\n"
+    "  list LEVEL.dat            show the directory of a level archive; flag entries outside the file\n"
+    "  pack OUT.dat FILE...      write a level archive holding FILEs under their base names\n"
+    "                            (names of 1 to 11 characters; the picture must be level.pcx)\n"
+    "  cmdline ARGS...           show the command line the launcher gives the game\n"
+    "\n"
+    "Exit status: 0 done, 1 failed (one-line reason on stderr), 2 bad usage.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    fputs(kHelp, stderr);
+    return 2;
+  }
+  const char* pszCommand = argv[1];
+  int nRest = argc - 2;
+  char** ppRest = argv + 2;
+  if (strcmp(pszCommand, "--help") == 0 || strcmp(pszCommand, "-h") == 0 || strcmp(pszCommand, "help") == 0) {
+    fputs(kHelp, stdout);
+    return 0;
+  }
+  if (strcmp(pszCommand, "pcx2bmp") == 0) return RunPcx2Bmp(nRest, ppRest);
+  if (strcmp(pszCommand, "preview") == 0) return RunPreview(nRest, ppRest);
+  if (strcmp(pszCommand, "list") == 0) return RunList(nRest, ppRest);
+  if (strcmp(pszCommand, "pack") == 0) return RunPack(nRest, ppRest);
+  if (strcmp(pszCommand, "cmdline") == 0) return RunCmdline(nRest, ppRest);
+  fprintf(stderr, "vbltool: unknown command '%s'\n\n%s", pszCommand, kHelp);
+  return 2;
+}

@@ -1,0 +1,28 @@
+// File helpers shared by vbltool's sub-commands.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "vbl_platform.h"
+
+// Opens path for reading with the core's file calls and tells its size.
+// Returns HFILE_ERROR, with *ppszReason set, when the file cannot be opened
+// or is too large for the 32-bit offsets of the formats.
+HFILE OpenInput(const char* pszPath, LONG* plSize, const char** ppszReason);
+
+// Writes a packed DIB as a .bmp file: BITMAPFILEHEADER, then the block's
+// header, colour table and rows exactly as they are. Removes a partly
+// written file. Does not free hDib.
+bool WriteBmpFile(HGLOBAL hDib, const char* pszPath, const char** ppszReason);
+
+bool ReadWholeFile(const char* pszPath, std::vector<unsigned char>* pData);
+
+// Last path component, after the last '/' or '\'.
+std::string BaseName(const std::string& strPath);
+
+// _lread calls made so far by this process, or -1 where not counted.
+long ReadCallCount();
+
+// With VBLTOOL_STATS set in the environment: prints the read-call count.
+void ReportReadCalls();
