@@ -1,6 +1,7 @@
 // Entry point of vblLM.exe.
 #include <windows.h>
 
+#include <cstdlib>
 #include <ctime>
 
 #include "catalogue/random_choice.h"
