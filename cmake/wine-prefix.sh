@@ -7,7 +7,7 @@ set -euo pipefail
 mkdir -p "$WINEPREFIX"
 exec 9>"$WINEPREFIX.lock"
 flock 9
-if [ ! -f "$WINEPREFIX/.vbl-ready" ]; then
+if [ ! -f "$WINEPREFIX/.vbl-ready-2" ]; then
   WINEDEBUG=-all wineboot -i >/dev/null 2>&1 || true
   wineserver -w || true
   fonts="$WINEPREFIX/drive_c/windows/Fonts"
@@ -16,7 +16,7 @@ if [ ! -f "$WINEPREFIX/.vbl-ready" ]; then
   # A virtual desktop: Wine draws the frames itself, and hiding a window does
   # not wait for a window manager that a bare X server does not have.
   wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f >/dev/null 2>&1
   wineserver -w || true
-  touch "$WINEPREFIX/.vbl-ready"
+  touch "$WINEPREFIX/.vbl-ready-2"
 fi

@@ -8,7 +8,7 @@ export WINEPREFIX=${VBL_WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/vbllm-wine}
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
 if [ -z "${DISPLAY:-}" ] && [ -z "${VBL_NO_XVFB:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
 fi
 "$here/wine-prefix.sh"
 exec wine "$@"

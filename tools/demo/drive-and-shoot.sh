@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Runs vblLM.exe from the current folder on the current (virtual) display,
+# acts as a person would (Down: first level; Tab, Space: tick the viewer),
+# saves a screenshot to $VBL_SCREENSHOT and closes the program.
+set -euo pipefail
+root=$1
+"$root/cmake/wine-run.sh" vblLM.exe &
+pid=$!
+# Wine shows its windows inside one virtual-desktop X window.
+for _ in $(seq 1 120); do
+  xdotool search --name 'Wine desktop' >/dev/null 2>&1 && break
+  sleep 0.5
+done
+sleep 3
+# Without a window manager, keys go to the X window under the pointer.
+xdotool mousemove 5 5
+xdotool key Down
+sleep 0.5
+xdotool key Tab space
+sleep 1.5
+import -window root "$VBL_SCREENSHOT"
+echo "screenshot: $VBL_SCREENSHOT"
+WINEPREFIX=${VBL_WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/vbllm-wine} wineserver -k 2>/dev/null || true
+wait "$pid" 2>/dev/null || true
