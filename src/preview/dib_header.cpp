@@ -1,0 +1,107 @@
+#include "preview/dib_header.h"
+
+#include <climits>
+#include <cstdint>
+
+namespace {
+
+constexpr DWORD kCoreHeaderBytes = sizeof(BITMAPCOREHEADER);  // 12
+constexpr DWORD kInfoHeaderBytes = sizeof(BITMAPINFOHEADER);  // 40
+
+bool IsCoreHeader(const BITMAPINFO* lpbi)
+{
+    return lpbi->bmiHeader.biSize == kCoreHeaderBytes;
+}
+
+WORD BitCount(const BITMAPINFO* lpbi)
+{
+    if (IsCoreHeader(lpbi)) {
+        return reinterpret_cast<const BITMAPCOREHEADER*>(lpbi)->bcBitCount;
+    }
+    return lpbi->bmiHeader.biBitCount;
+}
+
+// Only the bit counts that index a colour table have one by default.
+uint32_t ColoursForBitCount(WORD wBitCount)
+{
+    switch (wBitCount) {
+    case 1: return 2;
+    case 4: return 16;
+    case 8: return 256;
+    default: return 0;  // 24 and every other count: no table
+    }
+}
+
+// The table size as the header states it, before any narrowing to int.
+uint32_t ColourEntries(const BITMAPINFO* lpbi)
+{
+    if (!IsCoreHeader(lpbi) && lpbi->bmiHeader.biClrUsed != 0) {
+        return lpbi->bmiHeader.biClrUsed;
+    }
+    return ColoursForBitCount(BitCount(lpbi));
+}
+
+// Bytes from the header's start to the first pixel byte.
+uint64_t BitsOffset(const BITMAPINFO* lpbi)
+{
+    const uint64_t cbEntry = IsCoreHeader(lpbi) ? sizeof(RGBTRIPLE) : sizeof(RGBQUAD);
+    return uint64_t{lpbi->bmiHeader.biSize} + cbEntry * ColourEntries(lpbi);
+}
+
+bool IsPixelBitCount(WORD wBitCount)
+{
+    switch (wBitCount) {
+    case 1: case 4: case 8: case 16: case 24: case 32: return true;
+    default: return false;
+    }
+}
+
+// Rows are padded to whole 32-bit words. uWidth < 2^32 and wBitCount <= 32,
+// so nothing here can wrap.
+uint64_t RowStride(uint64_t uWidth, WORD wBitCount)
+{
+    return (uWidth * wBitCount + 31) / 32 * 4;
+}
+
+}  // namespace
+
+int DIBitmapColors(const BITMAPINFO* lpbi)
+{
+    // A count beyond int can describe no block that fits in memory anyway.
+    const uint32_t uColours = ColourEntries(lpbi);
+    return uColours > static_cast<uint32_t>(INT_MAX) ? INT_MAX : static_cast<int>(uColours);
+}
+
+const BYTE* DIBitmapBits(const BITMAPINFO* lpbi)
+{
+    return reinterpret_cast<const BYTE*>(lpbi) + BitsOffset(lpbi);
+}
+
+bool DIBitmapFitsBlock(const BITMAPINFO* lpbi, SIZE_T cbBlock)
+{
+    if (cbBlock < sizeof(DWORD)) return false;
+    const DWORD cbHeader = lpbi->bmiHeader.biSize;
+    uint64_t uWidth = 0;
+    uint64_t uHeight = 0;
+    if (cbHeader == kCoreHeaderBytes) {
+        if (cbBlock < kCoreHeaderBytes) return false;
+        const auto* pCore = reinterpret_cast<const BITMAPCOREHEADER*>(lpbi);
+        uWidth = pCore->bcWidth;
+        uHeight = pCore->bcHeight;
+    } else {
+        if (cbHeader < kInfoHeaderBytes || cbBlock < cbHeader) return false;
+        const BITMAPINFOHEADER& bih = lpbi->bmiHeader;
+        if (bih.biCompression != BI_RGB || bih.biWidth <= 0 || bih.biHeight == 0) return false;
+        uWidth = static_cast<uint64_t>(bih.biWidth);
+        // A negative height is a top-down DIB of as many rows.
+        const int64_t lHeight = bih.biHeight;
+        uHeight = static_cast<uint64_t>(lHeight < 0 ? -lHeight : lHeight);
+    }
+    const WORD wBitCount = BitCount(lpbi);
+    if (!IsPixelBitCount(wBitCount) || uWidth == 0 || uHeight == 0) return false;
+    // The offset is below 2^35; the rows are compared by division, since
+    // stride times height may not fit in 64 bits.
+    const uint64_t cbOffset = BitsOffset(lpbi);
+    if (cbOffset > cbBlock) return false;
+    return uHeight <= (cbBlock - cbOffset) / RowStride(uWidth, wBitCount);
+}
