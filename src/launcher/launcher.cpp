@@ -1,5 +1,7 @@
 #include "launcher/launcher.h"
 
+#include <shellapi.h>
+
 #include <new>
 #include <string>
 
