@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# Differential test of vbltool pcx2bmp (the launcher's PCX decoder) against
+# netpbm's pcxtoppm, over the shared sample files and over files written here
+# by ppmtopcx and ImageMagick.
+#
+# Where the palette rules differ by design the pictures are compared by index
+# (each of our palette indices must stand for one colour of theirs):
+#   - versions 0, 1 and 3, and all-black header palettes: the launcher shows
+#     its own 16 default colours (black and red for 2 colours), pcxtoppm its
+#     own defaults or black and white;
+#   - 2 bits per pixel: pcxtoppm reads the header palette the CGA way;
+#   - 8 bits without a 256-colour trailer: the launcher keeps the 16 header
+#     colours and pcxtoppm makes up a grey ramp.
+# Layouts the launcher does not render as pictures are skipped, with the reason.
+#
+# Usage: diff_pcxtoppm.sh VBLTOOL COMPARE SAMPLES_DIR
+set -uo pipefail
+vbltool=$1 compare=$2 samples=$3
+for tool in pcxtoppm ppmtopcx pnmquant pamcut convert; do
+  command -v "$tool" >/dev/null || { echo "missing $tool (Debian packages netpbm, imagemagick)"; exit 1; }
+done
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0 compared=0
+
+byte() { od -An -tu1 -j"$2" -N1 "$1" | tr -d ' '; }
+
+check() {
+  local pcx=$1 name ver enc bpp planes mode
+  name=$(basename "$pcx")
+  ver=$(byte "$pcx" 1) enc=$(byte "$pcx" 2) bpp=$(byte "$pcx" 3) planes=$(byte "$pcx" 65)
+  if [ "$enc" != 1 ]; then echo "skip  $name: encoding $enc; the launcher always run-length decodes"; return; fi
+  if [ "$planes" = 1 ] && [ "$bpp" = 24 ]; then echo "skip  $name: 1 plane of 24 bits, which pcxtoppm does not read"; return; fi
+  if [ "$planes" = 2 ]; then echo "skip  $name: 2 planes, laid plane after plane by design"; return; fi
+  mode=colours
+  local palsum trailer=0
+  palsum=$(od -An -tu1 -j16 -N48 "$pcx" | tr -s ' ' '\n' | awk '{s+=$1} END {print s+0}')
+  local size; size=$(stat -c %s "$pcx")
+  if [ "$ver" = 5 ] && [ "$size" -ge 897 ] && [ "$(byte "$pcx" $((size - 769)))" = 12 ]; then trailer=1; fi
+  case "$ver" in 0|1|3) mode=indices;; esac
+  if [ "$trailer" = 0 ] && [ "$palsum" = 0 ]; then mode=indices; fi
+  if [ "$bpp" = 2 ]; then mode=indices; fi
+  if [ "$bpp" = 8 ] && [ "$planes" = 1 ] && [ "$trailer" = 0 ]; then mode=indices; fi
+  if [ "$bpp" = 8 ] && [ "$planes" = 3 ]; then mode=colours; fi  # 24-bit: no palette at all
+
+  "$vbltool" pcx2bmp "$pcx" "$work/ours.bmp" 2>"$work/ours.err"; local ours=$?
+  pcxtoppm "$pcx" >"$work/theirs.ppm" 2>"$work/theirs.err"; local theirs=$?
+  if [ $ours != 0 ] && [ -e "$work/ours.bmp" ]; then echo "FAIL  $name: output left behind after a refusal"; failures=$((failures + 1)); fi
+  if [ $ours != 0 ] && [ $theirs != 0 ]; then echo "ok    $name: both refuse ($(head -c 80 "$work/ours.err"))"; return; fi
+  if [ $ours != 0 ]; then
+    echo "FAIL  $name: we refuse, pcxtoppm decodes: $(cat "$work/ours.err")"; failures=$((failures + 1)); return
+  fi
+  if [ $theirs != 0 ]; then
+    echo "FAIL  $name: pcxtoppm refuses ($(head -c 80 "$work/theirs.err")), we decode"; failures=$((failures + 1)); return
+  fi
+  compared=$((compared + 1))
+  if "$compare" "$mode" "$work/ours.bmp" "$work/theirs.ppm" 2>"$work/cmp.err"; then
+    echo "ok    $name: same pixels ($mode)"
+  else
+    echo "FAIL  $name: $(tr '\n' ' ' < "$work/cmp.err") ($mode)"; failures=$((failures + 1))
+  fi
+  rm -f "$work/ours.bmp"
+}
+
+# Pictures written at test time: every layout ppmtopcx offers, odd sizes
+# included, and what ImageMagick writes for true colour, palettes and bilevel.
+gen="$work/gen"
+mkdir -p "$gen"
+convert rose: "$gen/rose.ppm"
+pamcut -width 69 -height 45 "$gen/rose.ppm" > "$gen/odd.ppm"
+for src in rose odd; do
+  p="$gen/$src.ppm"
+  ppmtopcx -24bit "$p" > "$gen/$src-ppmtopcx-24bit.pcx" 2>/dev/null
+  pnmquant 256 "$p" 2>/dev/null | ppmtopcx > "$gen/$src-ppmtopcx-256.pcx" 2>/dev/null
+  pnmquant 16 "$p" 2>/dev/null > "$gen/$src-16.ppm"
+  ppmtopcx "$gen/$src-16.ppm" > "$gen/$src-ppmtopcx-16.pcx" 2>/dev/null
+  ppmtopcx -packed "$gen/$src-16.ppm" > "$gen/$src-ppmtopcx-16-packed.pcx" 2>/dev/null
+  ppmtopcx -8bit "$gen/$src-16.ppm" > "$gen/$src-ppmtopcx-16-8bit.pcx" 2>/dev/null
+  pnmquant 8 "$p" 2>/dev/null | ppmtopcx -planes=3 > "$gen/$src-ppmtopcx-8-planes3.pcx" 2>/dev/null
+  pnmquant 4 "$p" 2>/dev/null | ppmtopcx -packed > "$gen/$src-ppmtopcx-4-packed.pcx" 2>/dev/null
+  pnmquant 2 "$p" 2>/dev/null | ppmtopcx > "$gen/$src-ppmtopcx-2.pcx" 2>/dev/null
+  convert "$p" "$gen/$src-im-truecolour.pcx"
+  convert "$p" -colors 256 -type palette "$gen/$src-im-256.pcx"
+  convert "$p" -colors 16 -type palette "$gen/$src-im-16.pcx"
+  convert "$p" -monochrome "$gen/$src-im-mono.pcx"
+  convert "$p" -colorspace gray -type grayscale "$gen/$src-im-grey.pcx"
+done
+convert -size 37x21 gradient:white-black -type grayscale "$gen/gradient-im-grey.pcx"
+
+shopt -s nullglob
+generated=("$gen"/*.pcx)
+[ ${#generated[@]} -ge 20 ] || { echo "FAIL  only ${#generated[@]} pictures were generated"; exit 1; }
+if [ -d "$samples" ]; then
+  for f in "$samples"/*.pcx "$samples"/*.PCX "$samples"/*.bin; do check "$f"; done
+else
+  echo "note  $samples is absent: shared samples skipped"
+fi
+for f in "${generated[@]}"; do check "$f"; done
+echo "$compared pictures compared, $failures failures"
+[ $failures = 0 ] && [ $compared -ge 20 ]

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Seed corpora for the fuzz targets: the shared PCX samples and the
+# regression inputs as bare files, and each of them packed as the level.pcx
+# of an archive. The samples are optional (absent outside the usual checkout).
+set -euo pipefail
+samples=$1 regressions=$2 vbltool=$3 out=$4
+rm -rf "$out"
+mkdir -p "$out/pcx" "$out/level"
+shopt -s nullglob
+for f in "$samples"/*.pcx "$samples"/*.PCX "$samples"/*.bin "$regressions"/*.pcx "$regressions"/*.bin; do
+  cp "$f" "$out/pcx/"
+done
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+for f in "$out"/pcx/*; do
+  cp "$f" "$tmp/level.pcx"
+  "$vbltool" pack "$out/level/$(basename "$f").dat" "$tmp/level.pcx"
+done
+for f in "$regressions"/*.dat; do cp "$f" "$out/level/"; done
+echo "seed corpus: $(ls "$out/pcx" | wc -l) pictures, $(ls "$out/level" | wc -l) archives"
