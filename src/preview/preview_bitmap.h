@@ -1,0 +1,21 @@
+// The preview picture: a packed DIB turned into a bitmap in the display's own
+// format, and that bitmap drawn into the main dialog beside the controls.
+#pragma once
+#include <windows.h>
+
+// Top-left corner of the picture in the dialog's client area, in pixels.
+constexpr int kPreviewLeft = 263;
+constexpr int kPreviewTop = 7;
+
+// Makes a device-dependent bitmap for hDlg's display from the packed DIB
+// whose global handle travels in hDib. The block is only read: it stays the
+// caller's, unlocked. Returns null for a null or unlockable handle, when the
+// block is too small for what its header describes, when the dialog has no
+// device context or when the bitmap cannot be made. The caller owns the
+// result and deletes it with DeleteObject.
+HBITMAP DibToBitmap(HBITMAP hDib, HWND hDlg);
+
+// Copies hBitmap 1:1 to (263, 7) of hDlg's client area at once, outside any
+// paint cycle; the window clips what falls beyond its edge. A null bitmap
+// draws nothing.
+void Paint(HBITMAP hBitmap, HWND hDlg);
