@@ -106,6 +106,16 @@ GameFolder::GameFolder(bool withLevelsDir)
 }
 
 namespace {
+// "\\?\" + path in UTF-16: the ANSI calls stop at MAX_PATH characters.
+std::wstring LongPath(const std::string& path)
+{
+    const std::string longPath = "\\\\?\\" + path;
+    std::wstring wide(longPath.size() + 1, L'\0');
+    const int n = MultiByteToWideChar(CP_ACP, 0, longPath.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+    wide.resize(n > 0 ? static_cast<size_t>(n) - 1 : 0);
+    return wide;
+}
+
 void RemoveTree(const std::string& dir)
 {
     WIN32_FIND_DATAA fd;
@@ -118,7 +128,7 @@ void RemoveTree(const std::string& dir)
             if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 RemoveTree(full);
             } else {
-                DeleteFileA(("\\\\?\\" + full).c_str());
+                DeleteFileW(LongPath(full).c_str());
             }
         } while (FindNextFileA(h, &fd));
         FindClose(h);
@@ -151,8 +161,8 @@ std::string GameFolder::AddFile(const std::string& relPath, const std::string& b
     const size_t slash = relPath.rfind('\\');
     if (slash != std::string::npos) AddDirectory(relPath.substr(0, slash));
     const std::string full = path_ + "\\" + relPath;
-    // The long form lets a test make names up to the file system's limit.
-    HANDLE h = CreateFileA(("\\\\?\\" + full).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // The long wide form lets a test make names up to the file system's limit.
+    HANDLE h = CreateFileW(LongPath(full).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     EXPECT_NE(h, INVALID_HANDLE_VALUE) << full;
     DWORD nWritten = 0;
     if (!bytes.empty()) WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &nWritten, nullptr);
