@@ -211,17 +211,6 @@ HGLOBAL AllocPackedDib(const PcxLayout& lay, const RGBQUAD* pTable, UINT uColour
   return hDib;
 }
 
-bool PcxFetch(PcxReader* pReader, BYTE* pb) {
-  if (pReader->uPos == pReader->uFill) {
-    UINT uGot = _lread(pReader->hFile, pReader->abBuffer, kPcxReadChunk);
-    if (uGot == 0 || uGot > kPcxReadChunk) return false;  // end of file or HFILE_ERROR
-    pReader->uPos = 0;
-    pReader->uFill = uGot;
-  }
-  *pb = pReader->abBuffer[pReader->uPos++];
-  return true;
-}
-
 // One byte of plane p, byte x of a scan line: its bits, most significant
 // first, are plane p's bits of pixels 8x to 8x + 7, ORed into row bytes 4x
 // to 4x + 3. Row bytes past the stride are pixels beyond the width: dropped.
@@ -256,7 +245,13 @@ void PlaceRun(const PcxLayout& lay, BYTE* pPixels, PcxCursor* pCur, BYTE bValue,
     if (lay.placement == kPlaceBytes) {
       if (pCur->llPos < lay.dwStride) {
         int64_t m = lay.dwStride - pCur->llPos;
-        memset(pRow + pCur->llPos, bValue, static_cast<size_t>(m < n ? m : n));
+        size_t cb = static_cast<size_t>(m < n ? m : n);
+        BYTE* pDst = pRow + pCur->llPos;
+        if (cb <= 8) {
+          for (size_t i = 0; i < cb; ++i) pDst[i] = bValue;  // short runs: cheaper than a call
+        } else {
+          memset(pDst, bValue, cb);
+        }
       }
     } else {
       for (int64_t j = 0; j < n; ++j) {
@@ -273,43 +268,79 @@ void PlaceRun(const PcxLayout& lay, BYTE* pPixels, PcxCursor* pCur, BYTE bValue,
   }
 }
 
-bool DecodePcxImage(HFILE hFile, LONG lOffset, const PcxLayout& lay, BYTE* pPixels, const char** ppszReason) {
+// Stores a run of up to 63 bytes where at least 64 bytes of the current
+// line remain to be decoded: 8 or 64 bytes go out at once, and whatever lies
+// past the run is overwritten by the items that follow it.
+inline void StoreShortRun(BYTE* __restrict pDst, BYTE bValue, int nCount) {
+  uint64_t ullPattern = bValue * 0x0101010101010101ull;
+  memcpy(pDst, &ullPattern, 8);
+  if (nCount > 8) {
+    for (int i = 8; i < 64; i += 8) memcpy(pDst + i, &ullPattern, 8);
+  }
+}
+
+// Rows are filled bottom-up, each in its own pages: the hardware does not
+// see the next one coming, so ask for it while this one is decoded.
+void PrefetchRow(const BYTE* pRow, DWORD dwStride) {
+  for (DWORD i = 0; i < dwStride; i += 64) __builtin_prefetch(pRow + i, 1);
+}
+
+BYTE* RowOfLine(const PcxLayout& lay, BYTE* pPixels, int64_t llLine) {
+  return pPixels + static_cast<size_t>(lay.lHeight - 1 - llLine) * lay.dwStride;
+}
+
+// pPixels is restrict: the rows never overlap the reader, so its position can
+// stay in a register across the stores.
+bool DecodePcxImage(HFILE hFile, LONG lOffset, const PcxLayout& lay, BYTE* __restrict pPixels, const char** ppszReason) {
   PcxReader reader;
   reader.hFile = hFile;
   reader.uPos = 0;
   reader.uFill = 0;
   _llseek(hFile, static_cast<LONG>(int64_t{lOffset} + kHeaderBytes), FILE_BEGIN);
+  // Inside a line, single-plane positions below llFastEnd have 64 bytes of
+  // the line's own row ahead of them.
+  const int64_t llRowPart = lay.llLineBytes < lay.dwStride ? lay.llLineBytes : int64_t{lay.dwStride};
+  const int64_t llFastEnd = lay.placement == kPlaceBytes ? llRowPart - 64 : -1;
+  const int64_t llTotal = lay.llTotal;
   PcxCursor cur = {0, 0};
+  BYTE* pRow = RowOfLine(lay, pPixels, 0);
+  PrefetchRow(pRow, lay.dwStride);
   int64_t k = 0;
-  while (k < lay.llTotal) {
+  while (k < llTotal) {
     BYTE bValue;
     int nCount;
     if (PcxNextByte(&bValue, &nCount, &reader) != 0) {
       *ppszReason = "image data ends before the last scan line";
       return false;
     }
-    if (nCount > lay.llTotal - k) {
+    if (nCount > llTotal - k) {
       *ppszReason = "a run reaches past the last scan line";
       return false;
     }
-    PlaceRun(lay, pPixels, &cur, bValue, nCount);
     k += nCount;
+    if (cur.llPos < llFastEnd) {
+      StoreShortRun(pRow + cur.llPos, bValue, nCount);
+      cur.llPos += nCount;
+      continue;
+    }
+    int64_t llLine = cur.llLine;
+    PlaceRun(lay, pPixels, &cur, bValue, nCount);
+    if (cur.llLine != llLine && cur.llLine < lay.lHeight) {
+      pRow = RowOfLine(lay, pPixels, cur.llLine);
+      if (cur.llLine + 1 < lay.lHeight) PrefetchRow(RowOfLine(lay, pPixels, cur.llLine + 1), lay.dwStride);
+    }
   }
   return true;
 }
 
 }  // namespace
 
-int PcxNextByte(BYTE* pbValue, int* pnCount, PcxReader* pReader) {
-  BYTE b;
-  *pnCount = 1;
-  if (!PcxFetch(pReader, &b)) return -1;
-  if ((b & 0xC0) == 0xC0) {
-    *pnCount = b & 0x3F;
-    if (!PcxFetch(pReader, &b)) return -1;
-  }
-  *pbValue = b;
-  return 0;
+bool PcxRefill(PcxReader* pReader) {
+  UINT uGot = _lread(pReader->hFile, pReader->abBuffer, kPcxReadChunk);
+  if (uGot == 0 || uGot > kPcxReadChunk) return false;  // end of file, or HFILE_ERROR
+  pReader->uPos = 0;
+  pReader->uFill = uGot;
+  return true;
 }
 
 HGLOBAL ReadPcxFileWithReason(HFILE hFile, LONG lOffset, LONG lSize, const char** ppszReason) {
