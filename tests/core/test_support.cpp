@@ -87,10 +87,30 @@ BOOL CALLBACK CollectText(HWND hChild, LPARAM lParam) {
   return TRUE;
 }
 
-// Dismisses every "Erreur" box that appears, recording its texts.
+// The "Erreur" box of this process, if one is shown. Other programs may
+// share the display (and, under Wine, the window list): theirs are left alone.
+BOOL CALLBACK MatchOwnBox(HWND hWnd, LPARAM lParam) {
+  DWORD dwPid = 0;
+  char szClass[16] = {0}, szCaption[16] = {0};
+  GetWindowThreadProcessId(hWnd, &dwPid);
+  if (dwPid != GetCurrentProcessId() || !IsWindowVisible(hWnd)) return TRUE;
+  GetClassNameA(hWnd, szClass, sizeof(szClass));
+  GetWindowTextA(hWnd, szCaption, sizeof(szCaption));
+  if (strcmp(szClass, "#32770") != 0 || strcmp(szCaption, "Erreur") != 0) return TRUE;
+  *reinterpret_cast<HWND*>(lParam) = hWnd;
+  return FALSE;
+}
+
+HWND FindOwnBox() {
+  HWND hBox = nullptr;
+  EnumWindows(MatchOwnBox, reinterpret_cast<LPARAM>(&hBox));
+  return hBox;
+}
+
+// Dismisses every "Erreur" box of this process, recording its texts.
 void WatchBoxes(BoxWatcher* pW) {
   while (!pW->bStop) {
-    HWND hBox = FindWindowA("#32770", "Erreur");
+    HWND hBox = FindOwnBox();
     if (!hBox) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
       continue;
@@ -117,7 +137,8 @@ void StartMessageBoxProbe(MessageBoxProbe* pProbe) {
 
 unsigned long StopMessageBoxProbe(MessageBoxProbe* pProbe, std::vector<std::string>* pTexts) {
   BoxWatcher* pW = static_cast<BoxWatcher*>(pProbe->pWatcher);
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // a late second box would show by now
+  // A box is modal: the call that showed it returned only once the watcher
+  // had counted and closed it, so the count is complete here.
   pW->bStop = true;
   pW->thread.join();
   unsigned long n = pW->ulBoxes;
