@@ -25,10 +25,14 @@ WORD BitCount(const BITMAPINFO* lpbi)
 uint32_t ColoursForBitCount(WORD wBitCount)
 {
     switch (wBitCount) {
-    case 1: return 2;
-    case 4: return 16;
-    case 8: return 256;
-    default: return 0;  // 24 and every other count: no table
+    case 1:
+        return 2;
+    case 4:
+        return 16;
+    case 8:
+        return 256;
+    default:
+        return 0;  // 24 and every other count: no table
     }
 }
 
@@ -51,8 +55,15 @@ uint64_t BitsOffset(const BITMAPINFO* lpbi)
 bool IsPixelBitCount(WORD wBitCount)
 {
     switch (wBitCount) {
-    case 1: case 4: case 8: case 16: case 24: case 32: return true;
-    default: return false;
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32:
+        return true;
+    default:
+        return false;
     }
 }
 

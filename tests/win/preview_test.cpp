@@ -120,8 +120,8 @@ struct Calls {
     int locks = 0;                  // successful GlobalLock minus GlobalUnlock
     int getDCCalls = 0;
     int createDIBitmapCalls = 0;
-    int previewBlits = 0;           // BitBlt to (263, 7)
-    int deletedWhileCurrent = 0;    // DeleteObject of the handle g_hBitmap still held
+    int previewBlits = 0;             // BitBlt to (263, 7)
+    int deletedWhileCurrent = 0;      // DeleteObject of the handle g_hBitmap still held
     std::vector<std::string> events;  // "create" and "delete" of bitmaps, in order
     bool failCreateDIBitmap = false;
     bool failGetDC = false;
@@ -380,9 +380,9 @@ int PictureMismatches(HWND hDlg, int seed, std::string* pWhere)
     return nBad;
 }
 
-#define EXPECT_PICTURE(hDlg, seed)                                                   \
-    do {                                                                             \
-        std::string where_;                                                          \
+#define EXPECT_PICTURE(hDlg, seed)                                                                          \
+    do {                                                                                                    \
+        std::string where_;                                                                                 \
         EXPECT_EQ(PictureMismatches((hDlg), (seed), &where_), 0) << "picture " << (seed) << ": " << where_; \
     } while (0)
 
@@ -752,7 +752,8 @@ LRESULT CALLBACK PickDuringBox(int nCode, WPARAM wParam, LPARAM lParam)
         g_bNestedDone = true;
         HWND hList = GetDlgItem(g_hNestedDlg, IDC_LEVELLIST);
         SendMessageA(hList, LB_SETCURSEL, static_cast<WPARAM>(g_nNestedIndex), 0);
-        PostMessageA(g_hNestedDlg, WM_COMMAND, MAKEWPARAM(IDC_LEVELLIST, LBN_SELCHANGE), reinterpret_cast<LPARAM>(hList));
+        PostMessageA(g_hNestedDlg, WM_COMMAND, MAKEWPARAM(IDC_LEVELLIST, LBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(hList));
     }
     return CallNextHookEx(nullptr, nCode, wParam, lParam);
 }

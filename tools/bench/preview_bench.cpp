@@ -120,7 +120,8 @@ void RemoveGameFolder(const std::string& dir)
     HANDLE h = FindFirstFileA((levels + "\\*").c_str(), &fd);
     if (h != INVALID_HANDLE_VALUE) {
         do {
-            if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) DeleteFileA((levels + "\\" + fd.cFileName).c_str());
+            if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+                DeleteFileA((levels + "\\" + fd.cFileName).c_str());
         } while (FindNextFileA(h, &fd));
         FindClose(h);
     }
@@ -168,8 +169,8 @@ double Percentile(std::vector<double> v, double p)
 void Report(const char* what, const std::vector<double>& samples, double targetMs)
 {
     const double median = Median(samples);
-    std::printf("%-34s median %8.2f ms  min %8.2f  p90 %8.2f  max %8.2f  (n=%zu, target <= %.1f ms: %s)\n", what, median,
-                *std::min_element(samples.begin(), samples.end()), Percentile(samples, 0.9),
+    std::printf("%-34s median %8.2f ms  min %8.2f  p90 %8.2f  max %8.2f  (n=%zu, target <= %.1f ms: %s)\n", what,
+                median, *std::min_element(samples.begin(), samples.end()), Percentile(samples, 0.9),
                 *std::max_element(samples.begin(), samples.end()), samples.size(), targetMs,
                 median <= targetMs ? "met" : "MISSED");
 }
@@ -269,7 +270,8 @@ double TimeProgramStart(const std::string& program, const std::string& dir, int 
     PROCESS_INFORMATION pi = {};
     std::string cmd = "\"" + program + "\"";
     const double t0 = NowMs();
-    if (!CreateProcessA(program.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi)) return -1;
+    if (!CreateProcessA(program.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi))
+        return -1;
     double ms = -1;
     FindArgs args = {pi.dwProcessId, nullptr};
     while (NowMs() - t0 < 60000) {
@@ -337,9 +339,12 @@ int main(int argc, char** argv)
     int nLevels = 10000;
     const char* pszProgram = nullptr;
     for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--loads") == 0) nLoads = std::max(1, std::atoi(argv[i + 1]));
-        else if (std::strcmp(argv[i], "--levels") == 0) nLevels = std::max(1, std::atoi(argv[i + 1]));
-        else if (std::strcmp(argv[i], "--program") == 0) pszProgram = argv[i + 1];
+        if (std::strcmp(argv[i], "--loads") == 0)
+            nLoads = std::max(1, std::atoi(argv[i + 1]));
+        else if (std::strcmp(argv[i], "--levels") == 0)
+            nLevels = std::max(1, std::atoi(argv[i + 1]));
+        else if (std::strcmp(argv[i], "--program") == 0)
+            pszProgram = argv[i + 1];
     }
     const bool bPreview = BenchPreview(nLoads);
     const bool bStartup = BenchStartup(nLevels, pszProgram);
