@@ -7,5 +7,5 @@ mkdir -p "$artifacts"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 # ASan aborts are what libFuzzer reports; leak checking stays on.
-exec "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+exec "$target" -max_total_time="$seconds" -max_len=65536 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
   -artifact_prefix="$artifacts/" "$work" "$seeds"
