@@ -819,3 +819,83 @@ TEST(PreviewTest, ThousandLoadsLeaveNoGdiObjectOrBlockBehind)
     EXPECT_TRUE(g_calls.liveBitmaps.empty());
     EXPECT_TRUE(g_calls.liveBlocks.empty());
 }
+
+namespace {
+
+// The bitmap's pixels as 32-bit BGRX, top row first.
+std::vector<DWORD> BitmapPixels(HBITMAP hBitmap, int nWidth, int nHeight)
+{
+    BITMAPINFO bmi = {};
+    bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
+    bmi.bmiHeader.biWidth = nWidth;
+    bmi.bmiHeader.biHeight = -nHeight;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    std::vector<DWORD> px(static_cast<size_t>(nWidth) * static_cast<size_t>(nHeight));
+    HDC hdc = GetDC(nullptr);
+    GetDIBits(hdc, hBitmap, 0, static_cast<UINT>(nHeight), px.data(), &bmi, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, hdc);
+    return px;
+}
+
+// An 8-bit packed DIB with nColours table entries and pixel value
+// (x * 37 + y * 11) & 0xFF, so that indices past a short table occur.
+HGLOBAL MakeIndexed8(int nWidth, int nHeight, int nColours, bool bTopDown)
+{
+    const size_t cbStride = (static_cast<size_t>(nWidth) + 3) & ~static_cast<size_t>(3);
+    const size_t cb = 40 + 4 * static_cast<size_t>(nColours) + cbStride * static_cast<size_t>(nHeight);
+    HGLOBAL hBlock = GlobalAlloc(GHND, cb);
+    auto* pbi = static_cast<BITMAPINFO*>(GlobalLock(hBlock));
+    pbi->bmiHeader.biSize = 40;
+    pbi->bmiHeader.biWidth = nWidth;
+    pbi->bmiHeader.biHeight = bTopDown ? -nHeight : nHeight;
+    pbi->bmiHeader.biPlanes = 1;
+    pbi->bmiHeader.biBitCount = 8;
+    pbi->bmiHeader.biSizeImage = static_cast<DWORD>(cbStride * static_cast<size_t>(nHeight));
+    pbi->bmiHeader.biClrUsed = static_cast<DWORD>(nColours);
+    for (int i = 0; i < nColours; ++i) {
+        pbi->bmiColors[i] = RGBQUAD{static_cast<BYTE>(i), static_cast<BYTE>(255 - i), static_cast<BYTE>(i * 3), 0};
+    }
+    BYTE* pBits = reinterpret_cast<BYTE*>(pbi) + 40 + 4 * nColours;
+    for (int y = 0; y < nHeight; ++y) {
+        for (int x = 0; x < nWidth; ++x)
+            pBits[static_cast<size_t>(y) * cbStride + static_cast<size_t>(x)] =
+                static_cast<BYTE>((x * 37 + y * 11) & 0xFF);
+    }
+    GlobalUnlock(hBlock);
+    return hBlock;
+}
+
+}  // namespace
+
+TEST(PreviewTest, EightBitPicturesConvertAsGdiConvertsThemItself)
+{
+    // DibToBitmap widens 8-bit pictures to 32 bits before GDI sees them; the
+    // result must be what GDI makes of the 8-bit DIB directly.
+    GameFolder folder;
+    MessageBoxCapture boxes;
+    HWND hDlg = CreateMainDialog();
+    struct Case {
+        int nWidth, nHeight, nColours;
+        bool bTopDown;
+    };
+    for (const Case& c : {Case{5, 3, 256, false}, Case{640, 480, 256, false}, Case{7, 4, 16, false},
+                          Case{9, 2, 256, true}, Case{3, 3, 2, true}}) {
+        HGLOBAL hBlock = MakeIndexed8(c.nWidth, c.nHeight, c.nColours, c.bTopDown);
+        HBITMAP hOurs = DibToBitmap(reinterpret_cast<HBITMAP>(hBlock), hDlg);
+        ASSERT_NE(hOurs, nullptr) << c.nWidth << "x" << c.nHeight;
+        const auto* pbi = static_cast<const BITMAPINFO*>(GlobalLock(hBlock));
+        HDC hdc = GetDC(hDlg);
+        HBITMAP hGdi = CreateDIBitmap(hdc, &pbi->bmiHeader, CBM_INIT,
+                                      reinterpret_cast<const BYTE*>(pbi) + 40 + 4 * c.nColours, pbi, DIB_RGB_COLORS);
+        ReleaseDC(hDlg, hdc);
+        GlobalUnlock(hBlock);
+        ASSERT_NE(hGdi, nullptr);
+        EXPECT_EQ(BitmapPixels(hOurs, c.nWidth, c.nHeight), BitmapPixels(hGdi, c.nWidth, c.nHeight))
+            << c.nWidth << "x" << c.nHeight << " with " << c.nColours << " colours" << (c.bTopDown ? ", top-down" : "");
+        DeleteObject(hOurs);
+        DeleteObject(hGdi);
+        GlobalFree(hBlock);
+    }
+    CloseMainDialog(hDlg);
+}
