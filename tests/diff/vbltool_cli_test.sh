@@ -67,5 +67,13 @@ expect 0 "list of an archive that lies" "$vbltool" list outside.dat
 grep -q "readme.txt.*OUTSIDE" out.txt || fail "list does not flag the entry outside the file"
 grep -q "holds only" out.txt || fail "list does not report the missing records"
 
+# cmdline: the parameter string the launcher would hand the game.
+expect 0 "cmdline, level with a blank and defaults" "$vbltool" cmdline --fullscreen --scaleup "my level"
+[ "$(cat out.txt)" = 'params: " -dat .\levels\my level.dat -fullscreen -scaleup"' ] || fail "cmdline level: $(cat out.txt)"
+expect 0 "cmdline, fireworks ignores the level" "$vbltool" cmdline --nogore --fireworks ignored
+[ "$(cat out.txt)" = 'params: " -fireworks -nogore"' ] || fail "cmdline fireworks: $(cat out.txt)"
+expect 2 "cmdline without a level" "$vbltool" cmdline --mirror
+expect 2 "cmdline with an unknown switch" "$vbltool" cmdline --loud x
+
 echo "$failures failures"
 [ $failures = 0 ]
