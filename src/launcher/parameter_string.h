@@ -12,13 +12,13 @@ constexpr int kLaunchFireworks = 1;
 // The seven game options, one bit each, in the order their switches follow
 // the level part. Bit i selects GameOptionSwitches[i].
 constexpr int kGameOptionCount = 7;
-constexpr unsigned kOptionFullScreen = 1u << 0;   // "Plein écran"
-constexpr unsigned kOptionScaleUp = 1u << 1;      // "Meilleure résolution"
-constexpr unsigned kOptionNoSound = 1u << 2;      // "Pas de son"
-constexpr unsigned kOptionMusicNoSound = 1u << 3; // "Musique sans effets"
-constexpr unsigned kOptionNoGore = 1u << 4;       // "Pas de sang"
-constexpr unsigned kOptionNoFlies = 1u << 5;      // "Pas de mouches"
-constexpr unsigned kOptionMirror = 1u << 6;       // "Miroir"
+constexpr unsigned kOptionFullScreen = 1u << 0;    // "Plein écran"
+constexpr unsigned kOptionScaleUp = 1u << 1;       // "Meilleure résolution"
+constexpr unsigned kOptionNoSound = 1u << 2;       // "Pas de son"
+constexpr unsigned kOptionMusicNoSound = 1u << 3;  // "Musique sans effets"
+constexpr unsigned kOptionNoGore = 1u << 4;        // "Pas de sang"
+constexpr unsigned kOptionNoFlies = 1u << 5;       // "Pas de mouches"
+constexpr unsigned kOptionMirror = 1u << 6;        // "Miroir"
 constexpr unsigned kAllGameOptions = (1u << kGameOptionCount) - 1;
 
 // Each switch begins with its separating blank.

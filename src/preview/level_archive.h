@@ -11,21 +11,21 @@ constexpr int kLevelNameField = 12;
 // The directory of an open archive as far as the file holds it. The table is
 // a zero-filled global block owned by this record (FreeLevelDirectory).
 struct LevelDirectory {
-  HGLOBAL hTable;   // nRecords * 20 bytes as stored; null when empty
-  LONG lCount;      // the entry count the file states (0 if unreadable)
-  LONG lRecords;    // records the table holds: the stated count, less any
-                    // that would lie past the end of the file
-  LONG lFileSize;   // size of the whole archive in bytes
-  bool bCountRead;  // false when the file is shorter than the count itself
+    HGLOBAL hTable;   // nRecords * 20 bytes as stored; null when empty
+    LONG lCount;      // the entry count the file states (0 if unreadable)
+    LONG lRecords;    // records the table holds: the stated count, less any
+                      // that would lie past the end of the file
+    LONG lFileSize;   // size of the whole archive in bytes
+    bool bCountRead;  // false when the file is shorter than the count itself
 };
 
 // One record, decoded. szName holds at most 11 characters of the name field
 // (the 12th byte never takes part), NUL-terminated, in a 14-byte buffer.
 struct LevelEntry {
-  char szName[14];
-  BYTE abField[kLevelNameField];  // the name field as stored
-  LONG lOffset;
-  LONG lSize;
+    char szName[14];
+    BYTE abField[kLevelNameField];  // the name field as stored
+    LONG lOffset;
+    LONG lSize;
 };
 
 // Reads the directory from the start of hFile; leaves the file open.

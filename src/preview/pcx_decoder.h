@@ -18,45 +18,47 @@ constexpr int64_t kPcxMaxImageBytes = int64_t{256} << 20;
 // The image data of one entry, read through a buffer. PcxNextByte consumes
 // from it exactly the bytes the unbuffered reader would have read one by one.
 struct PcxReader {
-  HFILE hFile;
-  UINT uPos;   // next unread byte of abBuffer
-  UINT uFill;  // bytes of abBuffer that hold file data
-  BYTE abBuffer[kPcxReadChunk];
+    HFILE hFile;
+    UINT uPos;   // next unread byte of abBuffer
+    UINT uFill;  // bytes of abBuffer that hold file data
+    BYTE abBuffer[kPcxReadChunk];
 };
 
 // Refills pReader's buffer with the next chunk of the file; false at the end
 // of the file or on a read error.
 bool PcxRefill(PcxReader* pReader);
 
-inline bool PcxTakeByte(PcxReader* pReader, BYTE* pb) {
-  if (pReader->uPos == pReader->uFill && !PcxRefill(pReader)) return false;
-  *pb = pReader->abBuffer[pReader->uPos++];
-  return true;
+inline bool PcxTakeByte(PcxReader* pReader, BYTE* pb)
+{
+    if (pReader->uPos == pReader->uFill && !PcxRefill(pReader)) return false;
+    *pb = pReader->abBuffer[pReader->uPos++];
+    return true;
 }
 
 // Reads one run-length item: *pbValue the byte, *pnCount how many times it
 // stands (1, or 0 to 63 for a run). Returns 0, or -1 when the data ends.
 // Inline: it runs once per item of every picture.
-inline int PcxNextByte(BYTE* pbValue, int* pnCount, PcxReader* pReader) {
-  if (pReader->uFill - pReader->uPos >= 2) {
-    // Both bytes an item can take are buffered: decode without branching on
-    // the data, which is as random as the picture.
-    const BYTE* p = pReader->abBuffer + pReader->uPos;
-    UINT uRun = p[0] >= 0xC0;
-    *pnCount = static_cast<int>(uRun * (p[0] & 0x3Fu) + (1 - uRun));
-    *pbValue = p[uRun];
-    pReader->uPos += 1 + uRun;
-    return 0;
-  }
-  BYTE b;
-  *pnCount = 1;
-  if (!PcxTakeByte(pReader, &b)) return -1;
-  if ((b & 0xC0) == 0xC0) {
-    *pnCount = b & 0x3F;
+inline int PcxNextByte(BYTE* pbValue, int* pnCount, PcxReader* pReader)
+{
+    if (pReader->uFill - pReader->uPos >= 2) {
+        // Both bytes an item can take are buffered: decode without branching on
+        // the data, which is as random as the picture.
+        const BYTE* p = pReader->abBuffer + pReader->uPos;
+        UINT uRun = p[0] >= 0xC0;
+        *pnCount = static_cast<int>(uRun * (p[0] & 0x3Fu) + (1 - uRun));
+        *pbValue = p[uRun];
+        pReader->uPos += 1 + uRun;
+        return 0;
+    }
+    BYTE b;
+    *pnCount = 1;
     if (!PcxTakeByte(pReader, &b)) return -1;
-  }
-  *pbValue = b;
-  return 0;
+    if ((b & 0xC0) == 0xC0) {
+        *pnCount = b & 0x3F;
+        if (!PcxTakeByte(pReader, &b)) return -1;
+    }
+    *pbValue = b;
+    return 0;
 }
 
 // Decodes the PCX entry at lOffset (lSize bytes long; the size only locates the

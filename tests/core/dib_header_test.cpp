@@ -62,11 +62,20 @@ struct Layout {
 TEST(DibHeaderTest, InfoHeaderColoursAndPixelOffsets)
 {
     const Layout cases[] = {
-        {8, 0, 256, 1064}, {8, 16, 16, 104}, {8, 300, 300, 1240},  // used count wins, even above 256
-        {4, 0, 16, 104},   {1, 0, 2, 48},    {1, 2, 2, 48},       {24, 0, 0, 40}, {16, 0, 0, 40},
-        {32, 0, 0, 40},    {2, 0, 0, 40},    {24, 16, 16, 104},  // entries named by the header are skipped even without
-                                                                 // a need for them
-        {0, 0, 0, 40},     {3, 0, 0, 40},
+        {8, 0, 256, 1064},
+        {8, 16, 16, 104},
+        {8, 300, 300, 1240},  // used count wins, even above 256
+        {4, 0, 16, 104},
+        {1, 0, 2, 48},
+        {1, 2, 2, 48},
+        {24, 0, 0, 40},
+        {16, 0, 0, 40},
+        {32, 0, 0, 40},
+        {2, 0, 0, 40},
+        {24, 16, 16, 104},  // entries named by the header are skipped even without
+                            // a need for them
+        {0, 0, 0, 40},
+        {3, 0, 0, 40},
     };
     for (const Layout& c : cases) {
         Block b = InfoHeader(c.bits, c.clrUsed);

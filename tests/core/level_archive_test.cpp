@@ -11,205 +11,217 @@ namespace {
 class LevelArchiveTest : public ScratchDirTest {};
 
 // A 4 x 1 8-bit picture whose first pixel is the tag, to tell entries apart.
-Bytes TaggedPcx(uint8_t tag) {
-  PcxFields f;
-  f.xmax = 3;
-  f.bytesPerLine = 4;
-  f.palette[0] = 1;
-  return PcxFile(f, Bytes{tag, 2, 3, 4});
+Bytes TaggedPcx(uint8_t tag)
+{
+    PcxFields f;
+    f.xmax = 3;
+    f.bytesPerLine = 4;
+    f.palette[0] = 1;
+    return PcxFile(f, Bytes{tag, 2, 3, 4});
 }
 
 struct Outcome {
-  int result;
-  int tag;  // first pixel of the decoded picture, -1 when there is none
-  unsigned long boxes;
-  std::vector<std::string> texts;
+    int result;
+    int tag;  // first pixel of the decoded picture, -1 when there is none
+    unsigned long boxes;
+    std::vector<std::string> texts;
 };
 
 // Runs ExtractLevelPcx on levels/<name>.dat (written in lower case; the
 // lookup asks for ".\Levels\") holding the given bytes.
-Outcome Extract(const std::string& name, const Bytes* pArchive) {
-  std::string path = "levels/" + name + ".dat";
-  if (pArchive) WriteBytes(path, *pArchive);
-  long lBlocks = LiveBlocks();
-  MessageBoxProbe probe;
-  StartMessageBoxProbe(&probe);
-  HBITMAP hDib = reinterpret_cast<HBITMAP>(1);
-  Outcome out;
-  out.result = ExtractLevelPcx(name.c_str(), &hDib);
-  out.boxes = StopMessageBoxProbe(&probe, &out.texts);
-  out.tag = -1;
-  if (hDib) {
-    DibView v = TakeDib(static_cast<HGLOBAL>(hDib));
-    if (!v.pixels.empty()) out.tag = v.TopRow(0)[0];
-  }
-  if (lBlocks >= 0) {
-    EXPECT_EQ(LiveBlocks(), lBlocks);
-  }
-  if (pArchive) {
-    EXPECT_TRUE(AllFilesClosed(path));
-  }
-  return out;
+Outcome Extract(const std::string& name, const Bytes* pArchive)
+{
+    std::string path = "levels/" + name + ".dat";
+    if (pArchive) WriteBytes(path, *pArchive);
+    long lBlocks = LiveBlocks();
+    MessageBoxProbe probe;
+    StartMessageBoxProbe(&probe);
+    HBITMAP hDib = reinterpret_cast<HBITMAP>(1);
+    Outcome out;
+    out.result = ExtractLevelPcx(name.c_str(), &hDib);
+    out.boxes = StopMessageBoxProbe(&probe, &out.texts);
+    out.tag = -1;
+    if (hDib) {
+        DibView v = TakeDib(static_cast<HGLOBAL>(hDib));
+        if (!v.pixels.empty()) out.tag = v.TopRow(0)[0];
+    }
+    if (lBlocks >= 0) {
+        EXPECT_EQ(LiveBlocks(), lBlocks);
+    }
+    if (pArchive) {
+        EXPECT_TRUE(AllFilesClosed(path));
+    }
+    return out;
 }
 
-Bytes ArchiveOf(const std::vector<std::pair<std::string, Bytes>>& entries) {
-  std::vector<ArchiveEntry> list;
-  for (const auto& e : entries) list.push_back({NameField(e.first), e.second});
-  return LevelArchive(list);
+Bytes ArchiveOf(const std::vector<std::pair<std::string, Bytes>>& entries)
+{
+    std::vector<ArchiveEntry> list;
+    for (const auto& e : entries) list.push_back({NameField(e.first), e.second});
+    return LevelArchive(list);
 }
 
 }  // namespace
 
-TEST_F(LevelArchiveTest, FindsTheFirstEntryNamedLevelPcx) {
-  Bytes a = ArchiveOf({{"music.mod", Bytes(50, 0xAA)}, {"level.pcx", TaggedPcx(7)}, {"level.pcx", TaggedPcx(9)}});
-  Outcome o = Extract("castle", &a);
-  EXPECT_EQ(o.result, 0);
-  EXPECT_EQ(o.tag, 7);
-  EXPECT_EQ(o.boxes, 0u);
-}
-
-TEST_F(LevelArchiveTest, OffsetsCountFromTheStartOfTheFile) {
-  Bytes a = ArchiveOf({{"a", Bytes(3, 1)}, {"b", Bytes(5, 2)}, {"level.pcx", TaggedPcx(4)}});
-  // Rewrite the records so the picture comes first, right after the directory.
-  Bytes pic = TaggedPcx(4);
-  Bytes b(64, 0);
-  PutLe32(&b, 0, 3);
-  Bytes names[3] = {NameField("level.pcx"), NameField("a"), NameField("b")};
-  uint32_t offsets[3] = {64, static_cast<uint32_t>(64 + pic.size()), static_cast<uint32_t>(67 + pic.size())};
-  uint32_t sizes[3] = {static_cast<uint32_t>(pic.size()), 3, 5};
-  for (int i = 0; i < 3; ++i) {
-    memcpy(&b[4 + 20 * i], names[i].data(), 12);
-    PutLe32(&b, 4 + 20 * i + 12, offsets[i]);
-    PutLe32(&b, 4 + 20 * i + 16, sizes[i]);
-  }
-  b.insert(b.end(), pic.begin(), pic.end());
-  b.insert(b.end(), 8, 0);
-  EXPECT_EQ(Extract("first", &b).tag, 4);
-  EXPECT_EQ(Extract("third", &a).tag, 4);
-}
-
-TEST_F(LevelArchiveTest, NameFieldRules) {
-  Bytes afterNul = NameField("level.pcx");
-  afterNul[10] = 'Z', afterNul[11] = 'Q';  // ignored after the NUL
-  Bytes twelve = NameField("level.pcxABC");  // no NUL: never matches
-  Bytes elevenThenByte = NameField("level.pcx");
-  elevenThenByte[9] = 'x', elevenThenByte[10] = 'y', elevenThenByte[11] = 0;
-  struct Case {
-    Bytes field;
-    bool matches;
-  } cases[] = {
-      {afterNul, true},
-      {NameField("LEVEL.PCX"), false},
-      {NameField("Level.pcx"), false},
-      {NameField("level.pcx "), false},
-      {NameField("level.pc"), false},
-      {twelve, false},
-      {elevenThenByte, false},
-  };
-  for (const Case& c : cases) {
-    Bytes a = LevelArchive({{c.field, TaggedPcx(5)}});
-    Outcome o = Extract("names", &a);
+TEST_F(LevelArchiveTest, FindsTheFirstEntryNamedLevelPcx)
+{
+    Bytes a = ArchiveOf({{"music.mod", Bytes(50, 0xAA)}, {"level.pcx", TaggedPcx(7)}, {"level.pcx", TaggedPcx(9)}});
+    Outcome o = Extract("castle", &a);
     EXPECT_EQ(o.result, 0);
-    EXPECT_EQ(o.tag, c.matches ? 5 : -1) << std::string(c.field.begin(), c.field.end()).c_str();
+    EXPECT_EQ(o.tag, 7);
     EXPECT_EQ(o.boxes, 0u);
-  }
 }
 
-TEST_F(LevelArchiveTest, EntryCountsThatLie) {
-  Bytes a = ArchiveOf({{"x", Bytes(4, 0)}, {"level.pcx", TaggedPcx(6)}});
-  struct Case {
-    uint32_t count;
-    int tag;
-  } cases[] = {
-      {0, -1},           // empty directory
-      {0x80000000u, -1}, // negative
-      {0xFFFFFFFFu, -1}, // -1
-      {1, -1},           // the picture's record is not counted
-      {3, 6},            // more records than the file holds
-      {0x0CCCCCCDu, 6},  // count * 20 wraps to 4 in 32 bits
-      {0x7FFFFFFFu, 6},
-  };
-  for (const Case& c : cases) {
-    Bytes b = a;
-    PutLe32(&b, 0, c.count);
-    Outcome o = Extract("liar", &b);
-    EXPECT_EQ(o.result, 0) << c.count;
-    EXPECT_EQ(o.tag, c.tag) << c.count;
-    EXPECT_EQ(o.boxes, 0u);
-  }
-}
-
-TEST_F(LevelArchiveTest, ShortFilesAndDirectories) {
-  // Shorter than the count, and a directory that ends inside the record.
-  for (size_t n : {size_t{0}, size_t{3}}) {
-    Bytes b(n, 1);
-    EXPECT_EQ(Extract("short", &b).tag, -1);
-  }
-  Bytes a = ArchiveOf({{"level.pcx", TaggedPcx(1)}});
-  Bytes cut(a.begin(), a.begin() + 4 + 12);  // the name only
-  Outcome o = Extract("cut", &cut);
-  EXPECT_EQ(o.result, 0);
-  EXPECT_EQ(o.tag, -1);
-}
-
-TEST_F(LevelArchiveTest, EntriesPointingOutsideTheFile) {
-  Bytes a = ArchiveOf({{"level.pcx", TaggedPcx(3)}});
-  struct Case {
-    uint32_t offset, size;
-  } cases[] = {{0x7FFFFFF0u, 100}, {0xFFFFFF00u, 100}, {0x80000000u, 0x7FFFFFFFu}, {24, 0xFFFFFFFFu}, {0, 100}};
-  for (const Case& c : cases) {
-    Bytes b = a;
-    PutLe32(&b, 16, c.offset);
-    PutLe32(&b, 20, c.size);
-    Outcome o = Extract("outside", &b);
-    EXPECT_EQ(o.result, 0);
-    if (c.offset != 24) {
-      EXPECT_EQ(o.tag, -1) << c.offset;
+TEST_F(LevelArchiveTest, OffsetsCountFromTheStartOfTheFile)
+{
+    Bytes a = ArchiveOf({{"a", Bytes(3, 1)}, {"b", Bytes(5, 2)}, {"level.pcx", TaggedPcx(4)}});
+    // Rewrite the records so the picture comes first, right after the directory.
+    Bytes pic = TaggedPcx(4);
+    Bytes b(64, 0);
+    PutLe32(&b, 0, 3);
+    Bytes names[3] = {NameField("level.pcx"), NameField("a"), NameField("b")};
+    uint32_t offsets[3] = {64, static_cast<uint32_t>(64 + pic.size()), static_cast<uint32_t>(67 + pic.size())};
+    uint32_t sizes[3] = {static_cast<uint32_t>(pic.size()), 3, 5};
+    for (int i = 0; i < 3; ++i) {
+        memcpy(&b[4 + 20 * i], names[i].data(), 12);
+        PutLe32(&b, 4 + 20 * i + 12, offsets[i]);
+        PutLe32(&b, 4 + 20 * i + 16, sizes[i]);
     }
-  }
+    b.insert(b.end(), pic.begin(), pic.end());
+    b.insert(b.end(), 8, 0);
+    EXPECT_EQ(Extract("first", &b).tag, 4);
+    EXPECT_EQ(Extract("third", &a).tag, 4);
 }
 
-TEST_F(LevelArchiveTest, MissingArchiveShowsOneMessage) {
-  Outcome o = Extract("absent", nullptr);
-  EXPECT_EQ(o.result, 1);
-  EXPECT_EQ(o.tag, -1);
-  EXPECT_EQ(o.boxes, 1u);
-  bool bFound = false;
-  for (const std::string& t : o.texts) bFound = bFound || t == "Erreur en ouvrant le fichier du niveau";
-  EXPECT_TRUE(bFound);
+TEST_F(LevelArchiveTest, NameFieldRules)
+{
+    Bytes afterNul = NameField("level.pcx");
+    afterNul[10] = 'Z', afterNul[11] = 'Q';    // ignored after the NUL
+    Bytes twelve = NameField("level.pcxABC");  // no NUL: never matches
+    Bytes elevenThenByte = NameField("level.pcx");
+    elevenThenByte[9] = 'x', elevenThenByte[10] = 'y', elevenThenByte[11] = 0;
+    struct Case {
+        Bytes field;
+        bool matches;
+    } cases[] = {
+        {afterNul, true},
+        {NameField("LEVEL.PCX"), false},
+        {NameField("Level.pcx"), false},
+        {NameField("level.pcx "), false},
+        {NameField("level.pc"), false},
+        {twelve, false},
+        {elevenThenByte, false},
+    };
+    for (const Case& c : cases) {
+        Bytes a = LevelArchive({{c.field, TaggedPcx(5)}});
+        Outcome o = Extract("names", &a);
+        EXPECT_EQ(o.result, 0);
+        EXPECT_EQ(o.tag, c.matches ? 5 : -1) << std::string(c.field.begin(), c.field.end()).c_str();
+        EXPECT_EQ(o.boxes, 0u);
+    }
 }
 
-TEST_F(LevelArchiveTest, LongLevelNameOpensItsOwnArchive) {
-  std::string name(40, 'n');
-  name[0] = 'A';
-  Bytes a = ArchiveOf({{"level.pcx", TaggedPcx(8)}});
-  Outcome o = Extract(name, &a);
-  EXPECT_EQ(o.result, 0);
-  EXPECT_EQ(o.tag, 8);
-  EXPECT_EQ(o.boxes, 0u);
+TEST_F(LevelArchiveTest, EntryCountsThatLie)
+{
+    Bytes a = ArchiveOf({{"x", Bytes(4, 0)}, {"level.pcx", TaggedPcx(6)}});
+    struct Case {
+        uint32_t count;
+        int tag;
+    } cases[] = {
+        {0, -1},            // empty directory
+        {0x80000000u, -1},  // negative
+        {0xFFFFFFFFu, -1},  // -1
+        {1, -1},            // the picture's record is not counted
+        {3, 6},             // more records than the file holds
+        {0x0CCCCCCDu, 6},   // count * 20 wraps to 4 in 32 bits
+        {0x7FFFFFFFu, 6},
+    };
+    for (const Case& c : cases) {
+        Bytes b = a;
+        PutLe32(&b, 0, c.count);
+        Outcome o = Extract("liar", &b);
+        EXPECT_EQ(o.result, 0) << c.count;
+        EXPECT_EQ(o.tag, c.tag) << c.count;
+        EXPECT_EQ(o.boxes, 0u);
+    }
 }
 
-TEST_F(LevelArchiveTest, DirectoryAsVbltoolListsIt) {
-  Bytes a = ArchiveOf({{"readme.txt", Bytes(10, 'r')}, {"level.pcx", TaggedPcx(2)}});
-  PutLe32(&a, 0, 5);
-  WriteBytes("levels/dir.dat", a);
-  HFILE hFile = OpenForReading("levels/dir.dat");
-  LevelDirectory dir;
-  ReadLevelDirectory(hFile, &dir);
-  _lclose(hFile);
-  EXPECT_TRUE(dir.bCountRead);
-  EXPECT_EQ(dir.lCount, 5);
-  EXPECT_EQ(dir.lFileSize, static_cast<LONG>(a.size()));
-  // The file has room for more than two records' bytes: all of it is taken
-  // as directory, up to the stated count.
-  EXPECT_EQ(dir.lRecords, 5);
-  LevelEntry e;
-  ASSERT_TRUE(GetLevelEntry(&dir, 1, &e));
-  EXPECT_STREQ(e.szName, "level.pcx");
-  EXPECT_EQ(e.lOffset, 44 + 10);
-  EXPECT_EQ(FindLevelPcx(&dir), 1);
-  EXPECT_FALSE(GetLevelEntry(&dir, 5, &e));
-  EXPECT_FALSE(GetLevelEntry(&dir, -1, &e));
-  FreeLevelDirectory(&dir);
-  EXPECT_EQ(dir.hTable, nullptr);
+TEST_F(LevelArchiveTest, ShortFilesAndDirectories)
+{
+    // Shorter than the count, and a directory that ends inside the record.
+    for (size_t n : {size_t{0}, size_t{3}}) {
+        Bytes b(n, 1);
+        EXPECT_EQ(Extract("short", &b).tag, -1);
+    }
+    Bytes a = ArchiveOf({{"level.pcx", TaggedPcx(1)}});
+    Bytes cut(a.begin(), a.begin() + 4 + 12);  // the name only
+    Outcome o = Extract("cut", &cut);
+    EXPECT_EQ(o.result, 0);
+    EXPECT_EQ(o.tag, -1);
+}
+
+TEST_F(LevelArchiveTest, EntriesPointingOutsideTheFile)
+{
+    Bytes a = ArchiveOf({{"level.pcx", TaggedPcx(3)}});
+    struct Case {
+        uint32_t offset, size;
+    } cases[] = {{0x7FFFFFF0u, 100}, {0xFFFFFF00u, 100}, {0x80000000u, 0x7FFFFFFFu}, {24, 0xFFFFFFFFu}, {0, 100}};
+    for (const Case& c : cases) {
+        Bytes b = a;
+        PutLe32(&b, 16, c.offset);
+        PutLe32(&b, 20, c.size);
+        Outcome o = Extract("outside", &b);
+        EXPECT_EQ(o.result, 0);
+        if (c.offset != 24) {
+            EXPECT_EQ(o.tag, -1) << c.offset;
+        }
+    }
+}
+
+TEST_F(LevelArchiveTest, MissingArchiveShowsOneMessage)
+{
+    Outcome o = Extract("absent", nullptr);
+    EXPECT_EQ(o.result, 1);
+    EXPECT_EQ(o.tag, -1);
+    EXPECT_EQ(o.boxes, 1u);
+    bool bFound = false;
+    for (const std::string& t : o.texts) bFound = bFound || t == "Erreur en ouvrant le fichier du niveau";
+    EXPECT_TRUE(bFound);
+}
+
+TEST_F(LevelArchiveTest, LongLevelNameOpensItsOwnArchive)
+{
+    std::string name(40, 'n');
+    name[0] = 'A';
+    Bytes a = ArchiveOf({{"level.pcx", TaggedPcx(8)}});
+    Outcome o = Extract(name, &a);
+    EXPECT_EQ(o.result, 0);
+    EXPECT_EQ(o.tag, 8);
+    EXPECT_EQ(o.boxes, 0u);
+}
+
+TEST_F(LevelArchiveTest, DirectoryAsVbltoolListsIt)
+{
+    Bytes a = ArchiveOf({{"readme.txt", Bytes(10, 'r')}, {"level.pcx", TaggedPcx(2)}});
+    PutLe32(&a, 0, 5);
+    WriteBytes("levels/dir.dat", a);
+    HFILE hFile = OpenForReading("levels/dir.dat");
+    LevelDirectory dir;
+    ReadLevelDirectory(hFile, &dir);
+    _lclose(hFile);
+    EXPECT_TRUE(dir.bCountRead);
+    EXPECT_EQ(dir.lCount, 5);
+    EXPECT_EQ(dir.lFileSize, static_cast<LONG>(a.size()));
+    // The file has room for more than two records' bytes: all of it is taken
+    // as directory, up to the stated count.
+    EXPECT_EQ(dir.lRecords, 5);
+    LevelEntry e;
+    ASSERT_TRUE(GetLevelEntry(&dir, 1, &e));
+    EXPECT_STREQ(e.szName, "level.pcx");
+    EXPECT_EQ(e.lOffset, 44 + 10);
+    EXPECT_EQ(FindLevelPcx(&dir), 1);
+    EXPECT_FALSE(GetLevelEntry(&dir, 5, &e));
+    EXPECT_FALSE(GetLevelEntry(&dir, -1, &e));
+    FreeLevelDirectory(&dir);
+    EXPECT_EQ(dir.hTable, nullptr);
 }

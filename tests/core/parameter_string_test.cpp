@@ -17,8 +17,9 @@ struct OptionRow {
     const char* pszSwitch;
 };
 const OptionRow kExpectedOrder[] = {
-    {kOptionFullScreen, " -fullscreen"}, {kOptionScaleUp, " -scaleup"}, {kOptionNoSound, " -nosound"},
-    {kOptionMusicNoSound, " -musicnosound"}, {kOptionNoGore, " -nogore"}, {kOptionNoFlies, " -noflies"},
+    {kOptionFullScreen, " -fullscreen"}, {kOptionScaleUp, " -scaleup"},
+    {kOptionNoSound, " -nosound"},       {kOptionMusicNoSound, " -musicnosound"},
+    {kOptionNoGore, " -nogore"},         {kOptionNoFlies, " -noflies"},
     {kOptionMirror, " -mirror"},
 };
 
@@ -92,7 +93,8 @@ TEST(ParameterString, KnownStringsAndLengths)
         std::string expected;
     };
     const Known cases[] = {
-        {kLaunchLevel, "mylevel", kOptionFullScreen | kOptionScaleUp, " -dat .\\levels\\mylevel.dat -fullscreen -scaleup"},
+        {kLaunchLevel, "mylevel", kOptionFullScreen | kOptionScaleUp,
+         " -dat .\\levels\\mylevel.dat -fullscreen -scaleup"},
         {kLaunchFireworks, "mylevel", kOptionNoGore, " -fireworks -nogore"},
         {kLaunchLevel, "mylevel", 0, " -dat .\\levels\\mylevel.dat"},
         {kLaunchLevel, "", 0, " -dat .\\levels\\.dat"},
@@ -103,8 +105,7 @@ TEST(ParameterString, KnownStringsAndLengths)
         {kLaunchLevel, "x", fDialogMax,
          " -dat .\\levels\\x.dat -fullscreen -scaleup -musicnosound -nogore -noflies -mirror"},
         {kLaunchLevel, longest.c_str(), kAllGameOptions,
-         " -dat .\\levels\\" + longest +
-             ".dat -fullscreen -scaleup -nosound -musicnosound -nogore -noflies -mirror"},
+         " -dat .\\levels\\" + longest + ".dat -fullscreen -scaleup -nosound -musicnosound -nogore -noflies -mirror"},
     };
     for (const Known& k : cases) {
         EXPECT_EQ(BuildParameterString(k.nMode, k.pszName, k.fOptions), k.expected)

@@ -12,422 +12,452 @@ class PcxDecoderTest : public ScratchDirTest {};
 
 // Decodes the bytes as a bare PCX file; also checks that the file was closed
 // and nothing but the result is left allocated.
-HGLOBAL DecodeBytes(const Bytes& file, const char** ppszReason = nullptr) {
-  WriteBytes("entry.pcx", file);
-  long lBlocks = LiveBlocks();
-  HFILE hFile = OpenForReading("entry.pcx");
-  EXPECT_NE(hFile, HFILE_ERROR);
-  const char* pszReason = nullptr;
-  HGLOBAL hDib = ReadPcxFileWithReason(hFile, 0, static_cast<LONG>(file.size()), &pszReason);
-  EXPECT_TRUE(AllFilesClosed("entry.pcx"));
-  if (lBlocks >= 0) {
-    EXPECT_EQ(LiveBlocks(), lBlocks + (hDib ? 1 : 0));
-  }
-  EXPECT_EQ(hDib == nullptr, pszReason != nullptr);
-  if (ppszReason) *ppszReason = pszReason;
-  return hDib;
+HGLOBAL DecodeBytes(const Bytes& file, const char** ppszReason = nullptr)
+{
+    WriteBytes("entry.pcx", file);
+    long lBlocks = LiveBlocks();
+    HFILE hFile = OpenForReading("entry.pcx");
+    EXPECT_NE(hFile, HFILE_ERROR);
+    const char* pszReason = nullptr;
+    HGLOBAL hDib = ReadPcxFileWithReason(hFile, 0, static_cast<LONG>(file.size()), &pszReason);
+    EXPECT_TRUE(AllFilesClosed("entry.pcx"));
+    if (lBlocks >= 0) {
+        EXPECT_EQ(LiveBlocks(), lBlocks + (hDib ? 1 : 0));
+    }
+    EXPECT_EQ(hDib == nullptr, pszReason != nullptr);
+    if (ppszReason) *ppszReason = pszReason;
+    return hDib;
 }
 
-PcxFields Fields(int bits, int planes, int width, int height, int bytesPerLine) {
-  PcxFields f;
-  f.bitsPerPixel = static_cast<uint8_t>(bits);
-  f.planes = static_cast<uint8_t>(planes);
-  f.xmax = static_cast<int16_t>(width - 1);
-  f.ymax = static_cast<int16_t>(height - 1);
-  f.bytesPerLine = static_cast<int16_t>(bytesPerLine);
-  return f;
+PcxFields Fields(int bits, int planes, int width, int height, int bytesPerLine)
+{
+    PcxFields f;
+    f.bitsPerPixel = static_cast<uint8_t>(bits);
+    f.planes = static_cast<uint8_t>(planes);
+    f.xmax = static_cast<int16_t>(width - 1);
+    f.ymax = static_cast<int16_t>(height - 1);
+    f.bytesPerLine = static_cast<int16_t>(bytesPerLine);
+    return f;
 }
 
 // Decoded bytes that differ from line to line and from byte to byte, with
 // values above 191 so that runs are exercised.
-Bytes Pattern(size_t n, unsigned seed) {
-  Bytes b(n);
-  for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>((i * 37 + seed * 11 + (i / 7) * 3) & 0xFF);
-  return b;
+Bytes Pattern(size_t n, unsigned seed)
+{
+    Bytes b(n);
+    for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>((i * 37 + seed * 11 + (i / 7) * 3) & 0xFF);
+    return b;
 }
 
-bool SameColour(const RGBQUAD& q, uint8_t r, uint8_t g, uint8_t b) {
-  return q.rgbRed == r && q.rgbGreen == g && q.rgbBlue == b && q.rgbReserved == 0;
+bool SameColour(const RGBQUAD& q, uint8_t r, uint8_t g, uint8_t b)
+{
+    return q.rgbRed == r && q.rgbGreen == g && q.rgbBlue == b && q.rgbReserved == 0;
 }
 
-void ExpectDefaultPalette(const DibView& v) {
-  for (size_t k = 0; k < v.colours.size(); ++k) {
-    EXPECT_TRUE(SameColour(v.colours[k], DefaultPalette[3 * k + 2], DefaultPalette[3 * k + 1], DefaultPalette[3 * k]))
-        << "entry " << k;
-  }
+void ExpectDefaultPalette(const DibView& v)
+{
+    for (size_t k = 0; k < v.colours.size(); ++k) {
+        EXPECT_TRUE(
+            SameColour(v.colours[k], DefaultPalette[3 * k + 2], DefaultPalette[3 * k + 1], DefaultPalette[3 * k]))
+            << "entry " << k;
+    }
 }
 
 }  // namespace
 
-TEST_F(PcxDecoderTest, EightBitWithTrailerCopiesLinesBottomUp) {
-  // 401 pixels: rows of 404 bytes. Bytes per line 402: the extra byte lands
-  // in the row's padding, as the file says, and nowhere else.
-  const int w = 401, h = 5, bpl = 402;
-  Bytes decoded = Pattern(size_t{bpl} * h, 1);
-  Bytes pal = RampPalette768();
-  DibView v = TakeDib(DecodeBytes(PcxFile(Fields(8, 1, w, h, bpl), decoded, &pal)));
-  EXPECT_EQ(v.bih.biWidth, w);
-  EXPECT_EQ(v.bih.biHeight, h);
-  EXPECT_EQ(v.bih.biPlanes, 1);
-  EXPECT_EQ(v.bih.biBitCount, 8);
-  EXPECT_EQ(v.bih.biCompression, static_cast<DWORD>(BI_RGB));
-  EXPECT_EQ(v.bih.biClrUsed, 256u);
-  EXPECT_EQ(v.bih.biClrImportant, 256u);
-  ASSERT_EQ(v.cbStride, 404u);
-  EXPECT_EQ(v.bih.biSizeImage, 404u * h);
-  for (int k = 0; k < 256; ++k) ASSERT_TRUE(SameColour(v.colours[k], pal[3 * k], pal[3 * k + 1], pal[3 * k + 2]));
-  for (int r = 0; r < h; ++r) {
-    const uint8_t* row = v.TopRow(r);
-    EXPECT_EQ(memcmp(row, &decoded[size_t{bpl} * r], bpl), 0) << "scan line " << r;
-    EXPECT_EQ(row[402], 0);
-    EXPECT_EQ(row[403], 0);
-  }
-}
-
-TEST_F(PcxDecoderTest, TrailerWithOtherMarkerFallsBackToHeaderPalette) {
-  Bytes decoded = Pattern(8 * 2, 2);
-  Bytes pal = RampPalette768();
-  PcxFields f = Fields(8, 1, 8, 2, 8);
-  for (int i = 0; i < 48; ++i) f.palette[i] = static_cast<uint8_t>(200 - i);
-  Bytes file = PcxFile(f, decoded, &pal);
-  file[file.size() - 769] = 11;
-  DibView v = TakeDib(DecodeBytes(file));
-  ASSERT_EQ(v.bih.biClrUsed, 16u);
-  EXPECT_EQ(v.bih.biBitCount, 8);
-  for (int k = 0; k < 16; ++k) EXPECT_TRUE(SameColour(v.colours[k], f.palette[3 * k], f.palette[3 * k + 1], f.palette[3 * k + 2]));
-
-  // The same with an all-black header palette: the 16 default colours.
-  memset(f.palette, 0, sizeof(f.palette));
-  file = PcxFile(f, decoded, &pal);
-  file[file.size() - 769] = 11;
-  v = TakeDib(DecodeBytes(file));
-  ASSERT_EQ(v.bih.biClrUsed, 16u);
-  ExpectDefaultPalette(v);
-}
-
-TEST_F(PcxDecoderTest, VersionDecidesWhetherTheHeaderPaletteCounts) {
-  PcxFields f = Fields(4, 1, 4, 1, 2);
-  for (int i = 0; i < 48; ++i) f.palette[i] = static_cast<uint8_t>(i + 1);
-  Bytes decoded = {0x01, 0x23};
-  for (int version : {0, 1, 2, 3, 4, 5}) {
-    f.version = static_cast<uint8_t>(version);
-    DibView v = TakeDib(DecodeBytes(PcxFile(f, decoded)));
-    ASSERT_EQ(v.bih.biClrUsed, 16u) << "version " << version;
-    if (version == 0 || version == 1 || version == 3) {
-      ExpectDefaultPalette(v);
-    } else {
-      for (int k = 0; k < 16; ++k) {
-        EXPECT_TRUE(SameColour(v.colours[k], f.palette[3 * k], f.palette[3 * k + 1], f.palette[3 * k + 2]))
-            << "version " << version << " entry " << k;
-      }
+TEST_F(PcxDecoderTest, EightBitWithTrailerCopiesLinesBottomUp)
+{
+    // 401 pixels: rows of 404 bytes. Bytes per line 402: the extra byte lands
+    // in the row's padding, as the file says, and nowhere else.
+    const int w = 401, h = 5, bpl = 402;
+    Bytes decoded = Pattern(size_t{bpl} * h, 1);
+    Bytes pal = RampPalette768();
+    DibView v = TakeDib(DecodeBytes(PcxFile(Fields(8, 1, w, h, bpl), decoded, &pal)));
+    EXPECT_EQ(v.bih.biWidth, w);
+    EXPECT_EQ(v.bih.biHeight, h);
+    EXPECT_EQ(v.bih.biPlanes, 1);
+    EXPECT_EQ(v.bih.biBitCount, 8);
+    EXPECT_EQ(v.bih.biCompression, static_cast<DWORD>(BI_RGB));
+    EXPECT_EQ(v.bih.biClrUsed, 256u);
+    EXPECT_EQ(v.bih.biClrImportant, 256u);
+    ASSERT_EQ(v.cbStride, 404u);
+    EXPECT_EQ(v.bih.biSizeImage, 404u * h);
+    for (int k = 0; k < 256; ++k) ASSERT_TRUE(SameColour(v.colours[k], pal[3 * k], pal[3 * k + 1], pal[3 * k + 2]));
+    for (int r = 0; r < h; ++r) {
+        const uint8_t* row = v.TopRow(r);
+        EXPECT_EQ(memcmp(row, &decoded[size_t{bpl} * r], bpl), 0) << "scan line " << r;
+        EXPECT_EQ(row[402], 0);
+        EXPECT_EQ(row[403], 0);
     }
-  }
-  // One non-black component anywhere makes a version-2 or 4 palette present;
-  // none at all makes it absent.
-  memset(f.palette, 0, sizeof(f.palette));
-  f.palette[47] = 1;
-  for (int version : {2, 4}) {
-    f.version = static_cast<uint8_t>(version);
+}
+
+TEST_F(PcxDecoderTest, TrailerWithOtherMarkerFallsBackToHeaderPalette)
+{
+    Bytes decoded = Pattern(8 * 2, 2);
+    Bytes pal = RampPalette768();
+    PcxFields f = Fields(8, 1, 8, 2, 8);
+    for (int i = 0; i < 48; ++i) f.palette[i] = static_cast<uint8_t>(200 - i);
+    Bytes file = PcxFile(f, decoded, &pal);
+    file[file.size() - 769] = 11;
+    DibView v = TakeDib(DecodeBytes(file));
+    ASSERT_EQ(v.bih.biClrUsed, 16u);
+    EXPECT_EQ(v.bih.biBitCount, 8);
+    for (int k = 0; k < 16; ++k)
+        EXPECT_TRUE(SameColour(v.colours[k], f.palette[3 * k], f.palette[3 * k + 1], f.palette[3 * k + 2]));
+
+    // The same with an all-black header palette: the 16 default colours.
+    memset(f.palette, 0, sizeof(f.palette));
+    file = PcxFile(f, decoded, &pal);
+    file[file.size() - 769] = 11;
+    v = TakeDib(DecodeBytes(file));
+    ASSERT_EQ(v.bih.biClrUsed, 16u);
+    ExpectDefaultPalette(v);
+}
+
+TEST_F(PcxDecoderTest, VersionDecidesWhetherTheHeaderPaletteCounts)
+{
+    PcxFields f = Fields(4, 1, 4, 1, 2);
+    for (int i = 0; i < 48; ++i) f.palette[i] = static_cast<uint8_t>(i + 1);
+    Bytes decoded = {0x01, 0x23};
+    for (int version : {0, 1, 2, 3, 4, 5}) {
+        f.version = static_cast<uint8_t>(version);
+        DibView v = TakeDib(DecodeBytes(PcxFile(f, decoded)));
+        ASSERT_EQ(v.bih.biClrUsed, 16u) << "version " << version;
+        if (version == 0 || version == 1 || version == 3) {
+            ExpectDefaultPalette(v);
+        } else {
+            for (int k = 0; k < 16; ++k) {
+                EXPECT_TRUE(SameColour(v.colours[k], f.palette[3 * k], f.palette[3 * k + 1], f.palette[3 * k + 2]))
+                    << "version " << version << " entry " << k;
+            }
+        }
+    }
+    // One non-black component anywhere makes a version-2 or 4 palette present;
+    // none at all makes it absent.
+    memset(f.palette, 0, sizeof(f.palette));
+    f.palette[47] = 1;
+    for (int version : {2, 4}) {
+        f.version = static_cast<uint8_t>(version);
+        DibView v = TakeDib(DecodeBytes(PcxFile(f, decoded)));
+        EXPECT_TRUE(SameColour(v.colours[15], 0, 0, 1));
+        EXPECT_TRUE(SameColour(v.colours[1], 0, 0, 0));
+    }
+    f.palette[47] = 0;
+    f.version = 4;
+    ExpectDefaultPalette(TakeDib(DecodeBytes(PcxFile(f, decoded))));
+}
+
+TEST_F(PcxDecoderTest, MonochromeLayoutsAndTheirPalettes)
+{
+    // 33 pixels of 1 bit: rows of 8 bytes. Without a palette: black and red.
+    PcxFields f = Fields(1, 1, 33, 3, 6);
+    f.version = 3;
+    Bytes decoded = Pattern(6 * 3, 3);
     DibView v = TakeDib(DecodeBytes(PcxFile(f, decoded)));
-    EXPECT_TRUE(SameColour(v.colours[15], 0, 0, 1));
-    EXPECT_TRUE(SameColour(v.colours[1], 0, 0, 0));
-  }
-  f.palette[47] = 0;
-  f.version = 4;
-  ExpectDefaultPalette(TakeDib(DecodeBytes(PcxFile(f, decoded))));
+    EXPECT_EQ(v.bih.biBitCount, 1);
+    ASSERT_EQ(v.bih.biClrUsed, 2u);
+    EXPECT_TRUE(SameColour(v.colours[0], 0, 0, 0));
+    EXPECT_TRUE(SameColour(v.colours[1], 0xFF, 0, 0));
+    ASSERT_EQ(v.cbStride, 8u);
+    for (int r = 0; r < 3; ++r) EXPECT_EQ(memcmp(v.TopRow(r), &decoded[6 * r], 6), 0);
+
+    f.version = 5;
+    f.palette[3] = 0xFF, f.palette[4] = 0xFF, f.palette[5] = 0xFF;
+    v = TakeDib(DecodeBytes(PcxFile(f, decoded)));
+    EXPECT_TRUE(SameColour(v.colours[0], 0, 0, 0));
+    EXPECT_TRUE(SameColour(v.colours[1], 0xFF, 0xFF, 0xFF));
 }
 
-TEST_F(PcxDecoderTest, MonochromeLayoutsAndTheirPalettes) {
-  // 33 pixels of 1 bit: rows of 8 bytes. Without a palette: black and red.
-  PcxFields f = Fields(1, 1, 33, 3, 6);
-  f.version = 3;
-  Bytes decoded = Pattern(6 * 3, 3);
-  DibView v = TakeDib(DecodeBytes(PcxFile(f, decoded)));
-  EXPECT_EQ(v.bih.biBitCount, 1);
-  ASSERT_EQ(v.bih.biClrUsed, 2u);
-  EXPECT_TRUE(SameColour(v.colours[0], 0, 0, 0));
-  EXPECT_TRUE(SameColour(v.colours[1], 0xFF, 0, 0));
-  ASSERT_EQ(v.cbStride, 8u);
-  for (int r = 0; r < 3; ++r) EXPECT_EQ(memcmp(v.TopRow(r), &decoded[6 * r], 6), 0);
-
-  f.version = 5;
-  f.palette[3] = 0xFF, f.palette[4] = 0xFF, f.palette[5] = 0xFF;
-  v = TakeDib(DecodeBytes(PcxFile(f, decoded)));
-  EXPECT_TRUE(SameColour(v.colours[0], 0, 0, 0));
-  EXPECT_TRUE(SameColour(v.colours[1], 0xFF, 0xFF, 0xFF));
-}
-
-TEST_F(PcxDecoderTest, FourBitStrideAndPixels) {
-  // 9 pixels of 4 bits: 5 bytes of data, rows of 8.
-  Bytes decoded = {0x12, 0x34, 0x56, 0x78, 0x90, 0xAB, 0xCD, 0xEF, 0x01, 0x20};
-  DibView v = TakeDib(DecodeBytes(PcxFile(Fields(4, 1, 9, 2, 5), decoded)));
-  EXPECT_EQ(v.bih.biBitCount, 4);
-  ASSERT_EQ(v.cbStride, 8u);
-  EXPECT_EQ(memcmp(v.TopRow(0), &decoded[0], 5), 0);
-  EXPECT_EQ(memcmp(v.TopRow(1), &decoded[5], 5), 0);
+TEST_F(PcxDecoderTest, FourBitStrideAndPixels)
+{
+    // 9 pixels of 4 bits: 5 bytes of data, rows of 8.
+    Bytes decoded = {0x12, 0x34, 0x56, 0x78, 0x90, 0xAB, 0xCD, 0xEF, 0x01, 0x20};
+    DibView v = TakeDib(DecodeBytes(PcxFile(Fields(4, 1, 9, 2, 5), decoded)));
+    EXPECT_EQ(v.bih.biBitCount, 4);
+    ASSERT_EQ(v.cbStride, 8u);
+    EXPECT_EQ(memcmp(v.TopRow(0), &decoded[0], 5), 0);
+    EXPECT_EQ(memcmp(v.TopRow(1), &decoded[5], 5), 0);
 }
 
 // Pixel value of planar data, bit p from plane p: the format's definition,
 // computed pixel by pixel.
-int PlanarPixel(const Bytes& line, int bpl, int planes, int x) {
-  int value = 0;
-  for (int p = 0; p < planes; ++p) {
-    if (line[p * bpl + x / 8] & (0x80 >> (x % 8))) value |= 1 << p;
-  }
-  return value;
+int PlanarPixel(const Bytes& line, int bpl, int planes, int x)
+{
+    int value = 0;
+    for (int p = 0; p < planes; ++p) {
+        if (line[p * bpl + x / 8] & (0x80 >> (x % 8))) value |= 1 << p;
+    }
+    return value;
 }
 
-int Nibble(const uint8_t* row, int x) { return x % 2 ? row[x / 2] & 0x0F : row[x / 2] >> 4; }
+int Nibble(const uint8_t* row, int x)
+{
+    return x % 2 ? row[x / 2] & 0x0F : row[x / 2] >> 4;
+}
 
-TEST_F(PcxDecoderTest, PlanesOfOneBitMergeIntoFourBitPixels) {
-  for (int planes : {3, 4}) {
-    const int w = 21, h = 4, bpl = 4;  // bpl wider than the 3 bytes the width needs
-    Bytes decoded = Pattern(size_t{bpl} * planes * h, static_cast<unsigned>(planes));
-    PcxFields f = Fields(1, planes, w, h, bpl);
-    f.palette[0] = 1;
-    DibView v = TakeDib(DecodeBytes(PcxFile(f, decoded)));
-    EXPECT_EQ(v.bih.biBitCount, 4) << planes;
-    EXPECT_EQ(v.bih.biClrUsed, 16u);
-    ASSERT_EQ(v.cbStride, 12u);
+TEST_F(PcxDecoderTest, PlanesOfOneBitMergeIntoFourBitPixels)
+{
+    for (int planes : {3, 4}) {
+        const int w = 21, h = 4, bpl = 4;  // bpl wider than the 3 bytes the width needs
+        Bytes decoded = Pattern(size_t{bpl} * planes * h, static_cast<unsigned>(planes));
+        PcxFields f = Fields(1, planes, w, h, bpl);
+        f.palette[0] = 1;
+        DibView v = TakeDib(DecodeBytes(PcxFile(f, decoded)));
+        EXPECT_EQ(v.bih.biBitCount, 4) << planes;
+        EXPECT_EQ(v.bih.biClrUsed, 16u);
+        ASSERT_EQ(v.cbStride, 12u);
+        for (int r = 0; r < h; ++r) {
+            Bytes line(decoded.begin() + r * bpl * planes, decoded.begin() + (r + 1) * bpl * planes);
+            for (int x = 0; x < w; ++x) {
+                ASSERT_EQ(Nibble(v.TopRow(r), x), PlanarPixel(line, bpl, planes, x))
+                    << planes << " planes, line " << r << " x " << x;
+            }
+        }
+    }
+    // The single byte 0x80 at byte x = 1 of plane 2 sets 0x40 in row byte 4.
+    Bytes decoded(2 * 4, 0);
+    decoded[2 * 2 + 1] = 0x80;
+    DibView v = TakeDib(DecodeBytes(PcxFile(Fields(1, 4, 16, 1, 2), decoded)));
+    Bytes expected(8, 0);
+    expected[4] = 0x40;
+    EXPECT_EQ(v.pixels, expected);
+}
+
+TEST_F(PcxDecoderTest, ThreePlanesOfEightBitsAreTrueColour)
+{
+    const int w = 5, h = 3, bpl = 6;  // odd width, even bytes per line as writers pad
+    Bytes decoded = Pattern(size_t{bpl} * 3 * h, 7);
+    Bytes pal = RampPalette768();
+    DibView v = TakeDib(DecodeBytes(PcxFile(Fields(8, 3, w, h, bpl), decoded, &pal)));
+    EXPECT_EQ(v.bih.biBitCount, 24);
+    EXPECT_EQ(v.bih.biClrUsed, 0u);
+    EXPECT_TRUE(v.colours.empty());
+    ASSERT_EQ(v.cbStride, 16u);
     for (int r = 0; r < h; ++r) {
-      Bytes line(decoded.begin() + r * bpl * planes, decoded.begin() + (r + 1) * bpl * planes);
-      for (int x = 0; x < w; ++x) {
-        ASSERT_EQ(Nibble(v.TopRow(r), x), PlanarPixel(line, bpl, planes, x)) << planes << " planes, line " << r << " x " << x;
-      }
+        const uint8_t* row = v.TopRow(r);
+        const uint8_t* line = &decoded[size_t{bpl} * 3 * r];
+        for (int x = 0; x < w; ++x) {
+            EXPECT_EQ(row[3 * x + 2], line[x]) << "red " << x;
+            EXPECT_EQ(row[3 * x + 1], line[bpl + x]) << "green " << x;
+            EXPECT_EQ(row[3 * x + 0], line[2 * bpl + x]) << "blue " << x;
+        }
+        EXPECT_EQ(row[15], 0);
     }
-  }
-  // The single byte 0x80 at byte x = 1 of plane 2 sets 0x40 in row byte 4.
-  Bytes decoded(2 * 4, 0);
-  decoded[2 * 2 + 1] = 0x80;
-  DibView v = TakeDib(DecodeBytes(PcxFile(Fields(1, 4, 16, 1, 2), decoded)));
-  Bytes expected(8, 0);
-  expected[4] = 0x40;
-  EXPECT_EQ(v.pixels, expected);
 }
 
-TEST_F(PcxDecoderTest, ThreePlanesOfEightBitsAreTrueColour) {
-  const int w = 5, h = 3, bpl = 6;  // odd width, even bytes per line as writers pad
-  Bytes decoded = Pattern(size_t{bpl} * 3 * h, 7);
-  Bytes pal = RampPalette768();
-  DibView v = TakeDib(DecodeBytes(PcxFile(Fields(8, 3, w, h, bpl), decoded, &pal)));
-  EXPECT_EQ(v.bih.biBitCount, 24);
-  EXPECT_EQ(v.bih.biClrUsed, 0u);
-  EXPECT_TRUE(v.colours.empty());
-  ASSERT_EQ(v.cbStride, 16u);
-  for (int r = 0; r < h; ++r) {
-    const uint8_t* row = v.TopRow(r);
-    const uint8_t* line = &decoded[size_t{bpl} * 3 * r];
-    for (int x = 0; x < w; ++x) {
-      EXPECT_EQ(row[3 * x + 2], line[x]) << "red " << x;
-      EXPECT_EQ(row[3 * x + 1], line[bpl + x]) << "green " << x;
-      EXPECT_EQ(row[3 * x + 0], line[2 * bpl + x]) << "blue " << x;
-    }
-    EXPECT_EQ(row[15], 0);
-  }
-}
-
-TEST_F(PcxDecoderTest, RunLengthItemsAndRunsAcrossLines) {
-  // 192 is a run of nothing; 255 repeats the next byte 63 times, here from
-  // the first scan line into the second; 191 stands for itself once.
-  Bytes file = PcxHeader(Fields(8, 1, 40, 2, 40));
-  Bytes items = {0xC0, 0x55, 191, 0xFF, 0x07, 0xC3, 0xC9, 0xC1, 0xC0, 0xCC, 0x02, 0xC5, 0x99};
-  file.insert(file.end(), items.begin(), items.end());
-  DibView v = TakeDib(DecodeBytes(file));
-  Bytes top(40, 0x07), bottom(40, 0x02);
-  top[0] = 191;
-  for (int i = 0; i < 24; ++i) bottom[i] = 0x07;
-  for (int i = 24; i < 27; ++i) bottom[i] = 0xC9;
-  bottom[27] = 0xC0;
-  EXPECT_EQ(Bytes(v.TopRow(0), v.TopRow(0) + 40), top);
-  EXPECT_EQ(Bytes(v.TopRow(1), v.TopRow(1) + 40), bottom);
-}
-
-TEST_F(PcxDecoderTest, NextByteReadsItemsThroughTheBuffer) {
-  // More than one buffer's worth, so that items straddle a refill.
-  Bytes data;
-  while (data.size() < kPcxReadChunk + 100) {
-    data.push_back(0x41);
-    data.push_back(0xC5);
-    data.push_back(0xFE);
-  }
-  WriteBytes("items.bin", data);
-  PcxReader reader;
-  reader.hFile = OpenForReading("items.bin");
-  reader.uPos = reader.uFill = 0;
-  ASSERT_NE(reader.hFile, HFILE_ERROR);
-  size_t consumed = 0;
-  BYTE b = 0;
-  int n = 0;
-  while (consumed + 3 <= data.size()) {
-    ASSERT_EQ(PcxNextByte(&b, &n, &reader), 0);
-    ASSERT_EQ(b, 0x41);
-    ASSERT_EQ(n, 1);
-    ASSERT_EQ(PcxNextByte(&b, &n, &reader), 0);
-    ASSERT_EQ(b, 0xFE);
-    ASSERT_EQ(n, 5);
-    consumed += 3;
-  }
-  // The rest is a lone run byte whose value is missing.
-  while (consumed < data.size()) {
-    int rc = PcxNextByte(&b, &n, &reader);
-    consumed += data[consumed] >= 0xC0 ? 2 : 1;
-    if (consumed > data.size()) {
-      EXPECT_EQ(rc, -1);
-    }
-  }
-  EXPECT_EQ(PcxNextByte(&b, &n, &reader), -1);
-  EXPECT_EQ(n, 1);
-  _lclose(reader.hFile);
-}
-
-TEST_F(PcxDecoderTest, BrokenDataYieldsNullAndReleasesEverything) {
-  const char* pszReason = nullptr;
-  PcxFields f = Fields(8, 1, 10, 4, 10);
-  Bytes decoded = Pattern(40, 9);
-  Bytes good = PcxFile(f, decoded);
-
-  // A last run that reaches one byte past the image.
-  Bytes overrun = PcxHeader(f);
-  Bytes items = PcxEncode(Bytes(39, 0x11));
-  overrun.insert(overrun.end(), items.begin(), items.end());
-  overrun.push_back(0xC2);
-  overrun.push_back(0x22);
-  EXPECT_EQ(DecodeBytes(overrun, &pszReason), nullptr);
-  EXPECT_STREQ(pszReason, "a run reaches past the last scan line");
-
-  // The entry ends before the image is complete, or inside a run item.
-  for (size_t cut : {size_t{128}, good.size() - 1}) {
-    EXPECT_EQ(DecodeBytes(Bytes(good.begin(), good.begin() + cut), &pszReason), nullptr) << cut;
-    EXPECT_STREQ(pszReason, "image data ends before the last scan line");
-  }
-  Bytes lonelyRun = Bytes(good.begin(), good.end() - 1);
-  lonelyRun.back() = 0xC1;
-  EXPECT_EQ(DecodeBytes(lonelyRun), nullptr);
-
-  // Header short or not a PCX file.
-  EXPECT_EQ(DecodeBytes(Bytes(good.begin(), good.begin() + 127), &pszReason), nullptr);
-  EXPECT_STREQ(pszReason, "header shorter than 128 bytes");
-  Bytes wrongMaker = good;
-  wrongMaker[0] = 11;
-  EXPECT_EQ(DecodeBytes(wrongMaker), nullptr);
-}
-
-TEST_F(PcxDecoderTest, HeadersDescribingNoUsableImageAreRefused) {
-  Bytes data(64, 0);
-  struct Case {
-    int xmin, xmax, ymin, ymax, bits, planes, bpl;
-  } cases[] = {
-      {5, 4, 0, 0, 8, 1, 2},             // width 0
-      {0, 0, 0, -1, 8, 1, 2},            // height 0
-      {32767, -32768, 0, 0, 8, 1, 2},    // width far below 1
-      {-32768, 32767, -32768, 32767, 8, 1, 2},  // 4 Gpixels
-      {0, 4095, 0, 4095, 255, 255, 2},   // 16 Mpixels of 65025 bits
-      {0, 7, 0, 7, 0, 1, 2},             // no bits per pixel
-      {0, 7, 0, 7, 8, 0, 2},             // no planes
-  };
-  for (const Case& c : cases) {
-    PcxFields f = Fields(c.bits, c.planes, 1, 1, c.bpl);
-    f.xmin = static_cast<int16_t>(c.xmin), f.xmax = static_cast<int16_t>(c.xmax);
-    f.ymin = static_cast<int16_t>(c.ymin), f.ymax = static_cast<int16_t>(c.ymax);
-    Bytes file = PcxHeader(f);
-    file.insert(file.end(), data.begin(), data.end());
-    EXPECT_EQ(DecodeBytes(file), nullptr) << c.xmin << ".." << c.xmax << " x " << c.ymin << ".." << c.ymax;
-  }
-}
-
-TEST_F(PcxDecoderTest, ScanLinesWiderThanTheRowStayInTheirRow) {
-  // One plane, 300 bytes per line for 3 pixels: only the row's 4 bytes take data.
-  const int h = 3;
-  Bytes decoded;
-  for (int r = 0; r < h; ++r) decoded.insert(decoded.end(), 300, static_cast<uint8_t>(0x10 + r));
-  DibView v = TakeDib(DecodeBytes(PcxFile(Fields(8, 1, 3, h, 300), decoded)));
-  ASSERT_EQ(v.cbStride, 4u);
-  for (int r = 0; r < h; ++r) EXPECT_EQ(Bytes(v.TopRow(r), v.TopRow(r) + 4), Bytes(4, static_cast<uint8_t>(0x10 + r)));
-
-  // Four planes of 8 bits are placed as if each held 1 bit per pixel: data
-  // for 8 * bytes-per-line pixels against rows of 32-bit pixels.
-  decoded.assign(size_t{40} * 4 * h, 0xFF);
-  v = TakeDib(DecodeBytes(PcxFile(Fields(8, 4, 2, h, 40), decoded)));
-  EXPECT_EQ(v.bih.biBitCount, 32);
-  ASSERT_EQ(v.cbStride, 8u);
-  EXPECT_EQ(v.pixels, Bytes(8 * h, 0xFF));
-
-  // Three planes of 1 bit with 2 pixels: rows of 4 bytes, data for 16 pixels.
-  decoded.assign(size_t{2} * 3 * h, 0xFF);
-  v = TakeDib(DecodeBytes(PcxFile(Fields(1, 3, 2, h, 2), decoded)));
-  EXPECT_EQ(v.pixels, Bytes(4 * h, 0x77));
-}
-
-TEST_F(PcxDecoderTest, NoBytesPerLineGivesABlankImage) {
-  for (int bpl : {0, -4}) {
-    Bytes file = PcxHeader(Fields(8, 1, 6, 2, bpl));  // no data at all
+TEST_F(PcxDecoderTest, RunLengthItemsAndRunsAcrossLines)
+{
+    // 192 is a run of nothing; 255 repeats the next byte 63 times, here from
+    // the first scan line into the second; 191 stands for itself once.
+    Bytes file = PcxHeader(Fields(8, 1, 40, 2, 40));
+    Bytes items = {0xC0, 0x55, 191, 0xFF, 0x07, 0xC3, 0xC9, 0xC1, 0xC0, 0xCC, 0x02, 0xC5, 0x99};
+    file.insert(file.end(), items.begin(), items.end());
     DibView v = TakeDib(DecodeBytes(file));
-    EXPECT_EQ(v.bih.biSizeImage, 16u);
-    EXPECT_EQ(v.pixels, Bytes(16, 0));
-  }
+    Bytes top(40, 0x07), bottom(40, 0x02);
+    top[0] = 191;
+    for (int i = 0; i < 24; ++i) bottom[i] = 0x07;
+    for (int i = 24; i < 27; ++i) bottom[i] = 0xC9;
+    bottom[27] = 0xC0;
+    EXPECT_EQ(Bytes(v.TopRow(0), v.TopRow(0) + 40), top);
+    EXPECT_EQ(Bytes(v.TopRow(1), v.TopRow(1) + 40), bottom);
 }
 
-TEST_F(PcxDecoderTest, AbsentPaletteOfTwoHundredFiftySixColours) {
-  // An all-black trailer: the table keeps its 256 entries so that a DIB
-  // reader finds the rows inside the block.
-  Bytes black(768, 0), decoded = Pattern(16, 4);
-  DibView v = TakeDib(DecodeBytes(PcxFile(Fields(8, 1, 4, 4, 4), decoded, &black)));
-  EXPECT_EQ(v.bih.biClrUsed, 256u);
-  EXPECT_EQ(v.colours.size(), 256u);
-  for (const RGBQUAD& q : v.colours) EXPECT_TRUE(SameColour(q, 0, 0, 0));
-  EXPECT_EQ(memcmp(v.TopRow(3), &decoded[12], 4), 0);
+TEST_F(PcxDecoderTest, NextByteReadsItemsThroughTheBuffer)
+{
+    // More than one buffer's worth, so that items straddle a refill.
+    Bytes data;
+    while (data.size() < kPcxReadChunk + 100) {
+        data.push_back(0x41);
+        data.push_back(0xC5);
+        data.push_back(0xFE);
+    }
+    WriteBytes("items.bin", data);
+    PcxReader reader;
+    reader.hFile = OpenForReading("items.bin");
+    reader.uPos = reader.uFill = 0;
+    ASSERT_NE(reader.hFile, HFILE_ERROR);
+    size_t consumed = 0;
+    BYTE b = 0;
+    int n = 0;
+    while (consumed + 3 <= data.size()) {
+        ASSERT_EQ(PcxNextByte(&b, &n, &reader), 0);
+        ASSERT_EQ(b, 0x41);
+        ASSERT_EQ(n, 1);
+        ASSERT_EQ(PcxNextByte(&b, &n, &reader), 0);
+        ASSERT_EQ(b, 0xFE);
+        ASSERT_EQ(n, 5);
+        consumed += 3;
+    }
+    // The rest is a lone run byte whose value is missing.
+    while (consumed < data.size()) {
+        int rc = PcxNextByte(&b, &n, &reader);
+        consumed += data[consumed] >= 0xC0 ? 2 : 1;
+        if (consumed > data.size()) {
+            EXPECT_EQ(rc, -1);
+        }
+    }
+    EXPECT_EQ(PcxNextByte(&b, &n, &reader), -1);
+    EXPECT_EQ(n, 1);
+    _lclose(reader.hFile);
 }
 
-TEST_F(PcxDecoderTest, EntryInsideALargerFile) {
-  // The entry sits at offset 1000 between unrelated bytes; the trailer is
-  // found from the entry's own end, and bytes after it are never pixels.
-  Bytes pal = RampPalette768();
-  Bytes decoded = Pattern(16, 5);
-  Bytes entry = PcxFile(Fields(8, 1, 4, 4, 4), decoded, &pal);
-  Bytes file(1000 + entry.size() + 2000, 12);
-  std::fill(file.begin(), file.begin() + 1000, 0xC7);
-  std::copy(entry.begin(), entry.end(), file.begin() + 1000);
-  WriteBytes("archive.bin", file);
-  HFILE hFile = OpenForReading("archive.bin");
-  _llseek(hFile, 17, FILE_BEGIN);  // where the file stands on entry does not matter
-  DibView v = TakeDib(ReadPcxFile(hFile, 1000, static_cast<LONG>(entry.size())));
-  EXPECT_TRUE(AllFilesClosed("archive.bin"));
-  EXPECT_EQ(v.bih.biClrUsed, 256u);
-  EXPECT_TRUE(SameColour(v.colours[200], 200, 55, 200 ^ 0x5A));
-  for (int r = 0; r < 4; ++r) {
-    EXPECT_EQ(memcmp(v.TopRow(r), &decoded[4 * r], 4), 0);
-  }
+TEST_F(PcxDecoderTest, BrokenDataYieldsNullAndReleasesEverything)
+{
+    const char* pszReason = nullptr;
+    PcxFields f = Fields(8, 1, 10, 4, 10);
+    Bytes decoded = Pattern(40, 9);
+    Bytes good = PcxFile(f, decoded);
 
-  // Offsets outside the file, and an entry too short to hold a trailer.
-  WriteBytes("archive.bin", file);
-  for (LONG lOffset : {LONG{-1}, LONG{-1000}, LONG{2000000000}}) {
-    hFile = OpenForReading("archive.bin");
-    EXPECT_EQ(ReadPcxFile(hFile, lOffset, 900), nullptr) << lOffset;
-    EXPECT_TRUE(AllFilesClosed("archive.bin"));
+    // A last run that reaches one byte past the image.
+    Bytes overrun = PcxHeader(f);
+    Bytes items = PcxEncode(Bytes(39, 0x11));
+    overrun.insert(overrun.end(), items.begin(), items.end());
+    overrun.push_back(0xC2);
+    overrun.push_back(0x22);
+    EXPECT_EQ(DecodeBytes(overrun, &pszReason), nullptr);
+    EXPECT_STREQ(pszReason, "a run reaches past the last scan line");
+
+    // The entry ends before the image is complete, or inside a run item.
+    for (size_t cut : {size_t{128}, good.size() - 1}) {
+        EXPECT_EQ(DecodeBytes(Bytes(good.begin(), good.begin() + cut), &pszReason), nullptr) << cut;
+        EXPECT_STREQ(pszReason, "image data ends before the last scan line");
+    }
+    Bytes lonelyRun = Bytes(good.begin(), good.end() - 1);
+    lonelyRun.back() = 0xC1;
+    EXPECT_EQ(DecodeBytes(lonelyRun), nullptr);
+
+    // Header short or not a PCX file.
+    EXPECT_EQ(DecodeBytes(Bytes(good.begin(), good.begin() + 127), &pszReason), nullptr);
+    EXPECT_STREQ(pszReason, "header shorter than 128 bytes");
+    Bytes wrongMaker = good;
+    wrongMaker[0] = 11;
+    EXPECT_EQ(DecodeBytes(wrongMaker), nullptr);
+}
+
+TEST_F(PcxDecoderTest, HeadersDescribingNoUsableImageAreRefused)
+{
+    Bytes data(64, 0);
+    struct Case {
+        int xmin, xmax, ymin, ymax, bits, planes, bpl;
+    } cases[] = {
+        {5, 4, 0, 0, 8, 1, 2},                    // width 0
+        {0, 0, 0, -1, 8, 1, 2},                   // height 0
+        {32767, -32768, 0, 0, 8, 1, 2},           // width far below 1
+        {-32768, 32767, -32768, 32767, 8, 1, 2},  // 4 Gpixels
+        {0, 4095, 0, 4095, 255, 255, 2},          // 16 Mpixels of 65025 bits
+        {0, 7, 0, 7, 0, 1, 2},                    // no bits per pixel
+        {0, 7, 0, 7, 8, 0, 2},                    // no planes
+    };
+    for (const Case& c : cases) {
+        PcxFields f = Fields(c.bits, c.planes, 1, 1, c.bpl);
+        f.xmin = static_cast<int16_t>(c.xmin), f.xmax = static_cast<int16_t>(c.xmax);
+        f.ymin = static_cast<int16_t>(c.ymin), f.ymax = static_cast<int16_t>(c.ymax);
+        Bytes file = PcxHeader(f);
+        file.insert(file.end(), data.begin(), data.end());
+        EXPECT_EQ(DecodeBytes(file), nullptr) << c.xmin << ".." << c.xmax << " x " << c.ymin << ".." << c.ymax;
+    }
+}
+
+TEST_F(PcxDecoderTest, ScanLinesWiderThanTheRowStayInTheirRow)
+{
+    // One plane, 300 bytes per line for 3 pixels: only the row's 4 bytes take data.
+    const int h = 3;
+    Bytes decoded;
+    for (int r = 0; r < h; ++r) decoded.insert(decoded.end(), 300, static_cast<uint8_t>(0x10 + r));
+    DibView v = TakeDib(DecodeBytes(PcxFile(Fields(8, 1, 3, h, 300), decoded)));
+    ASSERT_EQ(v.cbStride, 4u);
+    for (int r = 0; r < h; ++r)
+        EXPECT_EQ(Bytes(v.TopRow(r), v.TopRow(r) + 4), Bytes(4, static_cast<uint8_t>(0x10 + r)));
+
+    // Four planes of 8 bits are placed as if each held 1 bit per pixel: data
+    // for 8 * bytes-per-line pixels against rows of 32-bit pixels.
+    decoded.assign(size_t{40} * 4 * h, 0xFF);
+    v = TakeDib(DecodeBytes(PcxFile(Fields(8, 4, 2, h, 40), decoded)));
+    EXPECT_EQ(v.bih.biBitCount, 32);
+    ASSERT_EQ(v.cbStride, 8u);
+    EXPECT_EQ(v.pixels, Bytes(8 * h, 0xFF));
+
+    // Three planes of 1 bit with 2 pixels: rows of 4 bytes, data for 16 pixels.
+    decoded.assign(size_t{2} * 3 * h, 0xFF);
+    v = TakeDib(DecodeBytes(PcxFile(Fields(1, 3, 2, h, 2), decoded)));
+    EXPECT_EQ(v.pixels, Bytes(4 * h, 0x77));
+}
+
+TEST_F(PcxDecoderTest, NoBytesPerLineGivesABlankImage)
+{
+    for (int bpl : {0, -4}) {
+        Bytes file = PcxHeader(Fields(8, 1, 6, 2, bpl));  // no data at all
+        DibView v = TakeDib(DecodeBytes(file));
+        EXPECT_EQ(v.bih.biSizeImage, 16u);
+        EXPECT_EQ(v.pixels, Bytes(16, 0));
+    }
+}
+
+TEST_F(PcxDecoderTest, AbsentPaletteOfTwoHundredFiftySixColours)
+{
+    // An all-black trailer: the table keeps its 256 entries so that a DIB
+    // reader finds the rows inside the block.
+    Bytes black(768, 0), decoded = Pattern(16, 4);
+    DibView v = TakeDib(DecodeBytes(PcxFile(Fields(8, 1, 4, 4, 4), decoded, &black)));
+    EXPECT_EQ(v.bih.biClrUsed, 256u);
+    EXPECT_EQ(v.colours.size(), 256u);
+    for (const RGBQUAD& q : v.colours) EXPECT_TRUE(SameColour(q, 0, 0, 0));
+    EXPECT_EQ(memcmp(v.TopRow(3), &decoded[12], 4), 0);
+}
+
+TEST_F(PcxDecoderTest, EntryInsideALargerFile)
+{
+    // The entry sits at offset 1000 between unrelated bytes; the trailer is
+    // found from the entry's own end, and bytes after it are never pixels.
+    Bytes pal = RampPalette768();
+    Bytes decoded = Pattern(16, 5);
+    Bytes entry = PcxFile(Fields(8, 1, 4, 4, 4), decoded, &pal);
+    Bytes file(1000 + entry.size() + 2000, 12);
+    std::fill(file.begin(), file.begin() + 1000, 0xC7);
+    std::copy(entry.begin(), entry.end(), file.begin() + 1000);
     WriteBytes("archive.bin", file);
-  }
-  hFile = OpenForReading("archive.bin");
-  v = TakeDib(ReadPcxFile(hFile, 1000, 200));
-  EXPECT_EQ(v.bih.biClrUsed, 16u);
+    HFILE hFile = OpenForReading("archive.bin");
+    _llseek(hFile, 17, FILE_BEGIN);  // where the file stands on entry does not matter
+    DibView v = TakeDib(ReadPcxFile(hFile, 1000, static_cast<LONG>(entry.size())));
+    EXPECT_TRUE(AllFilesClosed("archive.bin"));
+    EXPECT_EQ(v.bih.biClrUsed, 256u);
+    EXPECT_TRUE(SameColour(v.colours[200], 200, 55, 200 ^ 0x5A));
+    for (int r = 0; r < 4; ++r) {
+        EXPECT_EQ(memcmp(v.TopRow(r), &decoded[4 * r], 4), 0);
+    }
+
+    // Offsets outside the file, and an entry too short to hold a trailer.
+    WriteBytes("archive.bin", file);
+    for (LONG lOffset : {LONG{-1}, LONG{-1000}, LONG{2000000000}}) {
+        hFile = OpenForReading("archive.bin");
+        EXPECT_EQ(ReadPcxFile(hFile, lOffset, 900), nullptr) << lOffset;
+        EXPECT_TRUE(AllFilesClosed("archive.bin"));
+        WriteBytes("archive.bin", file);
+    }
+    hFile = OpenForReading("archive.bin");
+    v = TakeDib(ReadPcxFile(hFile, 1000, 200));
+    EXPECT_EQ(v.bih.biClrUsed, 16u);
 }
 
-TEST_F(PcxDecoderTest, AllocationFailureYieldsNull) {
-  Bytes file = PcxFile(Fields(8, 1, 8, 8, 8), Pattern(64, 6));
-  if (!FailAllocation(1)) GTEST_SKIP() << "allocation failures cannot be injected here";
-  EXPECT_EQ(DecodeBytes(file), nullptr);
-  FailAllocation(0);
+TEST_F(PcxDecoderTest, AllocationFailureYieldsNull)
+{
+    Bytes file = PcxFile(Fields(8, 1, 8, 8, 8), Pattern(64, 6));
+    if (!FailAllocation(1)) GTEST_SKIP() << "allocation failures cannot be injected here";
+    EXPECT_EQ(DecodeBytes(file), nullptr);
+    FailAllocation(0);
 }
 
-TEST_F(PcxDecoderTest, ReadsTheDataInLargeChunks) {
-  // 1024 x 1024 of noise-like bytes: about a megabyte of items.
-  const int w = 1024, h = 1024;
-  Bytes decoded = Pattern(size_t{w} * h, 8);
-  Bytes pal = RampPalette768();
-  Bytes file = PcxFile(Fields(8, 1, w, h, w), decoded, &pal);
-  long lBefore = ReadCalls();
-  if (lBefore < 0) GTEST_SKIP() << "read calls are not counted here";
-  DibView v = TakeDib(DecodeBytes(file));
-  long lCalls = ReadCalls() - lBefore;
-  EXPECT_LE(lCalls, static_cast<long>(file.size() / 32768 + 8));
-  EXPECT_EQ(memcmp(v.TopRow(h - 1), &decoded[size_t{w} * (h - 1)], w), 0);
+TEST_F(PcxDecoderTest, ReadsTheDataInLargeChunks)
+{
+    // 1024 x 1024 of noise-like bytes: about a megabyte of items.
+    const int w = 1024, h = 1024;
+    Bytes decoded = Pattern(size_t{w} * h, 8);
+    Bytes pal = RampPalette768();
+    Bytes file = PcxFile(Fields(8, 1, w, h, w), decoded, &pal);
+    long lBefore = ReadCalls();
+    if (lBefore < 0) GTEST_SKIP() << "read calls are not counted here";
+    DibView v = TakeDib(DecodeBytes(file));
+    long lCalls = ReadCalls() - lBefore;
+    EXPECT_LE(lCalls, static_cast<long>(file.size() / 32768 + 8));
+    EXPECT_EQ(memcmp(v.TopRow(h - 1), &decoded[size_t{w} * (h - 1)], w), 0);
 }

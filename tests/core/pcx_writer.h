@@ -9,14 +9,14 @@
 typedef std::vector<uint8_t> Bytes;
 
 struct PcxFields {
-  uint8_t manufacturer = 10;
-  uint8_t version = 5;
-  uint8_t encoding = 1;
-  uint8_t bitsPerPixel = 8;
-  int16_t xmin = 0, ymin = 0, xmax = 0, ymax = 0;
-  uint8_t palette[48] = {};  // 16 triples red, green, blue
-  uint8_t planes = 1;
-  int16_t bytesPerLine = 0;
+    uint8_t manufacturer = 10;
+    uint8_t version = 5;
+    uint8_t encoding = 1;
+    uint8_t bitsPerPixel = 8;
+    int16_t xmin = 0, ymin = 0, xmax = 0, ymax = 0;
+    uint8_t palette[48] = {};  // 16 triples red, green, blue
+    uint8_t planes = 1;
+    int16_t bytesPerLine = 0;
 };
 
 // The 128-byte header.
@@ -33,8 +33,8 @@ Bytes PcxFile(const PcxFields& f, const Bytes& decoded, const Bytes* pTrailer768
 Bytes RampPalette768();
 
 struct ArchiveEntry {
-  Bytes name;  // the 12-byte field as stored (shorter: NUL-padded)
-  Bytes data;
+    Bytes name;  // the 12-byte field as stored (shorter: NUL-padded)
+    Bytes data;
 };
 
 // An archive with the entries' data right after the directory, in order.

@@ -14,157 +14,196 @@
 
 namespace fs = std::filesystem;
 
-void ScratchDirTest::SetUp() {
-  m_previous = fs::current_path().string();
-  std::random_device rd;
-  fs::path dir = fs::temp_directory_path() / ("vbl-core-test-" + std::to_string(rd()) + std::to_string(rd()));
-  fs::create_directories(dir);
-  m_dir = dir.string();
-  fs::current_path(dir);
+void ScratchDirTest::SetUp()
+{
+    m_previous = fs::current_path().string();
+    std::random_device rd;
+    fs::path dir = fs::temp_directory_path() / ("vbl-core-test-" + std::to_string(rd()) + std::to_string(rd()));
+    fs::create_directories(dir);
+    m_dir = dir.string();
+    fs::current_path(dir);
 }
 
-void ScratchDirTest::TearDown() {
-  fs::current_path(m_previous);
-  std::error_code ec;
-  fs::remove_all(m_dir, ec);
+void ScratchDirTest::TearDown()
+{
+    fs::current_path(m_previous);
+    std::error_code ec;
+    fs::remove_all(m_dir, ec);
 }
 
-void WriteBytes(const std::string& path, const Bytes& data) {
-  fs::path p(path);
-  if (p.has_parent_path()) fs::create_directories(p.parent_path());
-  FILE* pOut = fopen(path.c_str(), "wb");
-  ASSERT_NE(pOut, nullptr) << path;
-  ASSERT_EQ(fwrite(data.data(), 1, data.size(), pOut), data.size());
-  ASSERT_EQ(fclose(pOut), 0);
+void WriteBytes(const std::string& path, const Bytes& data)
+{
+    fs::path p(path);
+    if (p.has_parent_path()) fs::create_directories(p.parent_path());
+    FILE* pOut = fopen(path.c_str(), "wb");
+    ASSERT_NE(pOut, nullptr) << path;
+    ASSERT_EQ(fwrite(data.data(), 1, data.size(), pOut), data.size());
+    ASSERT_EQ(fclose(pOut), 0);
 }
 
-HFILE OpenForReading(const std::string& path) { return _lopen(path.c_str(), OF_READ); }
+HFILE OpenForReading(const std::string& path)
+{
+    return _lopen(path.c_str(), OF_READ);
+}
 
-DibView TakeDib(HGLOBAL hDib) {
-  DibView v{};
-  EXPECT_NE(hDib, nullptr);
-  if (!hDib) return v;
-  SIZE_T cbBlock = GlobalSize(hDib);
-  const uint8_t* p = static_cast<const uint8_t*>(GlobalLock(hDib));
-  EXPECT_NE(p, nullptr);
-  if (p) {
-    memcpy(&v.bih, p, sizeof(v.bih));
-    EXPECT_EQ(v.bih.biSize, 40u);
-    size_t cbTable = 4 * size_t{v.bih.biClrUsed};
-    EXPECT_GE(cbBlock, 40 + cbTable + v.bih.biSizeImage);
-    if (cbBlock >= 40 + cbTable + v.bih.biSizeImage) {
-      v.colours.resize(v.bih.biClrUsed);
-      if (cbTable) memcpy(v.colours.data(), p + 40, cbTable);
-      v.pixels.assign(p + 40 + cbTable, p + 40 + cbTable + v.bih.biSizeImage);
-      v.cbStride = v.bih.biHeight > 0 ? v.bih.biSizeImage / v.bih.biHeight : 0;
+DibView TakeDib(HGLOBAL hDib)
+{
+    DibView v{};
+    EXPECT_NE(hDib, nullptr);
+    if (!hDib) return v;
+    SIZE_T cbBlock = GlobalSize(hDib);
+    const uint8_t* p = static_cast<const uint8_t*>(GlobalLock(hDib));
+    EXPECT_NE(p, nullptr);
+    if (p) {
+        memcpy(&v.bih, p, sizeof(v.bih));
+        EXPECT_EQ(v.bih.biSize, 40u);
+        size_t cbTable = 4 * size_t{v.bih.biClrUsed};
+        EXPECT_GE(cbBlock, 40 + cbTable + v.bih.biSizeImage);
+        if (cbBlock >= 40 + cbTable + v.bih.biSizeImage) {
+            v.colours.resize(v.bih.biClrUsed);
+            if (cbTable) memcpy(v.colours.data(), p + 40, cbTable);
+            v.pixels.assign(p + 40 + cbTable, p + 40 + cbTable + v.bih.biSizeImage);
+            v.cbStride = v.bih.biHeight > 0 ? v.bih.biSizeImage / v.bih.biHeight : 0;
+        }
+        EXPECT_FALSE(GlobalUnlock(hDib)) << "the block was handed over locked";
     }
-    EXPECT_FALSE(GlobalUnlock(hDib)) << "the block was handed over locked";
-  }
-  EXPECT_EQ(GlobalFree(hDib), nullptr);
-  return v;
+    EXPECT_EQ(GlobalFree(hDib), nullptr);
+    return v;
 }
 
 #ifdef _WIN32
 
-bool AllFilesClosed(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
-long LiveBlocks() { return -1; }
-bool FailAllocation(int) { return false; }
-long ReadCalls() { return -1; }
+bool AllFilesClosed(const std::string& path)
+{
+    return DeleteFileA(path.c_str()) != 0;
+}
+long LiveBlocks()
+{
+    return -1;
+}
+bool FailAllocation(int)
+{
+    return false;
+}
+long ReadCalls()
+{
+    return -1;
+}
 
 namespace {
 
 struct BoxWatcher {
-  std::atomic<bool> bStop{false};
-  std::atomic<unsigned long> ulBoxes{0};
-  std::mutex mutex;
-  std::vector<std::string> texts;
-  std::thread thread;
+    std::atomic<bool> bStop{false};
+    std::atomic<unsigned long> ulBoxes{0};
+    std::mutex mutex;
+    std::vector<std::string> texts;
+    std::thread thread;
 };
 
-BOOL CALLBACK CollectText(HWND hChild, LPARAM lParam) {
-  char sz[256] = {0};
-  if (GetWindowTextA(hChild, sz, sizeof(sz)) > 0) reinterpret_cast<std::vector<std::string>*>(lParam)->push_back(sz);
-  return TRUE;
+BOOL CALLBACK CollectText(HWND hChild, LPARAM lParam)
+{
+    char sz[256] = {0};
+    if (GetWindowTextA(hChild, sz, sizeof(sz)) > 0) reinterpret_cast<std::vector<std::string>*>(lParam)->push_back(sz);
+    return TRUE;
 }
 
 // The "Erreur" box of this process, if one is shown. Other programs may
 // share the display (and, under Wine, the window list): theirs are left alone.
-BOOL CALLBACK MatchOwnBox(HWND hWnd, LPARAM lParam) {
-  DWORD dwPid = 0;
-  char szClass[16] = {0}, szCaption[16] = {0};
-  GetWindowThreadProcessId(hWnd, &dwPid);
-  if (dwPid != GetCurrentProcessId() || !IsWindowVisible(hWnd)) return TRUE;
-  GetClassNameA(hWnd, szClass, sizeof(szClass));
-  GetWindowTextA(hWnd, szCaption, sizeof(szCaption));
-  if (strcmp(szClass, "#32770") != 0 || strcmp(szCaption, "Erreur") != 0) return TRUE;
-  *reinterpret_cast<HWND*>(lParam) = hWnd;
-  return FALSE;
+BOOL CALLBACK MatchOwnBox(HWND hWnd, LPARAM lParam)
+{
+    DWORD dwPid = 0;
+    char szClass[16] = {0}, szCaption[16] = {0};
+    GetWindowThreadProcessId(hWnd, &dwPid);
+    if (dwPid != GetCurrentProcessId() || !IsWindowVisible(hWnd)) return TRUE;
+    GetClassNameA(hWnd, szClass, sizeof(szClass));
+    GetWindowTextA(hWnd, szCaption, sizeof(szCaption));
+    if (strcmp(szClass, "#32770") != 0 || strcmp(szCaption, "Erreur") != 0) return TRUE;
+    *reinterpret_cast<HWND*>(lParam) = hWnd;
+    return FALSE;
 }
 
-HWND FindOwnBox() {
-  HWND hBox = nullptr;
-  EnumWindows(MatchOwnBox, reinterpret_cast<LPARAM>(&hBox));
-  return hBox;
+HWND FindOwnBox()
+{
+    HWND hBox = nullptr;
+    EnumWindows(MatchOwnBox, reinterpret_cast<LPARAM>(&hBox));
+    return hBox;
 }
 
 // Dismisses every "Erreur" box of this process, recording its texts.
-void WatchBoxes(BoxWatcher* pW) {
-  while (!pW->bStop) {
-    HWND hBox = FindOwnBox();
-    if (!hBox) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-      continue;
+void WatchBoxes(BoxWatcher* pW)
+{
+    while (!pW->bStop) {
+        HWND hBox = FindOwnBox();
+        if (!hBox) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            continue;
+        }
+        std::vector<std::string> texts;
+        EnumChildWindows(hBox, CollectText, reinterpret_cast<LPARAM>(&texts));
+        {
+            std::lock_guard<std::mutex> lock(pW->mutex);
+            pW->texts.insert(pW->texts.end(), texts.begin(), texts.end());
+        }
+        ++pW->ulBoxes;
+        PostMessageA(hBox, WM_COMMAND, IDOK, 0);
+        for (int i = 0; i < 250 && IsWindow(hBox); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    std::vector<std::string> texts;
-    EnumChildWindows(hBox, CollectText, reinterpret_cast<LPARAM>(&texts));
-    {
-      std::lock_guard<std::mutex> lock(pW->mutex);
-      pW->texts.insert(pW->texts.end(), texts.begin(), texts.end());
-    }
-    ++pW->ulBoxes;
-    PostMessageA(hBox, WM_COMMAND, IDOK, 0);
-    for (int i = 0; i < 250 && IsWindow(hBox); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
 }
 
 }  // namespace
 
-void StartMessageBoxProbe(MessageBoxProbe* pProbe) {
-  BoxWatcher* pW = new BoxWatcher;
-  pW->thread = std::thread(WatchBoxes, pW);
-  pProbe->pWatcher = pW;
+void StartMessageBoxProbe(MessageBoxProbe* pProbe)
+{
+    BoxWatcher* pW = new BoxWatcher;
+    pW->thread = std::thread(WatchBoxes, pW);
+    pProbe->pWatcher = pW;
 }
 
-unsigned long StopMessageBoxProbe(MessageBoxProbe* pProbe, std::vector<std::string>* pTexts) {
-  BoxWatcher* pW = static_cast<BoxWatcher*>(pProbe->pWatcher);
-  // A box is modal: the call that showed it returned only once the watcher
-  // had counted and closed it, so the count is complete here.
-  pW->bStop = true;
-  pW->thread.join();
-  unsigned long n = pW->ulBoxes;
-  *pTexts = pW->texts;
-  delete pW;
-  pProbe->pWatcher = nullptr;
-  return n;
+unsigned long StopMessageBoxProbe(MessageBoxProbe* pProbe, std::vector<std::string>* pTexts)
+{
+    BoxWatcher* pW = static_cast<BoxWatcher*>(pProbe->pWatcher);
+    // A box is modal: the call that showed it returned only once the watcher
+    // had counted and closed it, so the count is complete here.
+    pW->bStop = true;
+    pW->thread.join();
+    unsigned long n = pW->ulBoxes;
+    *pTexts = pW->texts;
+    delete pW;
+    pProbe->pWatcher = nullptr;
+    return n;
 }
 
 #else
 
-bool AllFilesClosed(const std::string&) { return StandinOpenFiles() == 0; }
-long LiveBlocks() { return StandinLiveBlocks(); }
-bool FailAllocation(int nth) {
-  StandinFailAllocation(nth);
-  return true;
+bool AllFilesClosed(const std::string&)
+{
+    return StandinOpenFiles() == 0;
 }
-long ReadCalls() { return static_cast<long>(StandinReadCalls()); }
+long LiveBlocks()
+{
+    return StandinLiveBlocks();
+}
+bool FailAllocation(int nth)
+{
+    StandinFailAllocation(nth);
+    return true;
+}
+long ReadCalls()
+{
+    return static_cast<long>(StandinReadCalls());
+}
 
-void StartMessageBoxProbe(MessageBoxProbe* pProbe) { pProbe->ulBefore = StandinMessageBoxes(); }
+void StartMessageBoxProbe(MessageBoxProbe* pProbe)
+{
+    pProbe->ulBefore = StandinMessageBoxes();
+}
 
-unsigned long StopMessageBoxProbe(MessageBoxProbe* pProbe, std::vector<std::string>* pTexts) {
-  unsigned long n = StandinMessageBoxes() - pProbe->ulBefore;
-  pTexts->clear();
-  if (n) pTexts->push_back(StandinLastMessageText());
-  return n;
+unsigned long StopMessageBoxProbe(MessageBoxProbe* pProbe, std::vector<std::string>* pTexts)
+{
+    unsigned long n = StandinMessageBoxes() - pProbe->ulBefore;
+    pTexts->clear();
+    if (n) pTexts->push_back(StandinLastMessageText());
+    return n;
 }
 
 #endif

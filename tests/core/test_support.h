@@ -14,13 +14,13 @@
 
 // A fresh temporary directory, current for the length of each test.
 class ScratchDirTest : public ::testing::Test {
- protected:
-  void SetUp() override;
-  void TearDown() override;
+protected:
+    void SetUp() override;
+    void TearDown() override;
 
- private:
-  std::string m_previous;
-  std::string m_dir;
+private:
+    std::string m_previous;
+    std::string m_dir;
 };
 
 void WriteBytes(const std::string& path, const Bytes& data);
@@ -28,12 +28,12 @@ HFILE OpenForReading(const std::string& path);
 
 // The packed DIB copied out of its block, checked for consistency.
 struct DibView {
-  BITMAPINFOHEADER bih;
-  std::vector<RGBQUAD> colours;
-  Bytes pixels;  // biSizeImage bytes, bottom row first
-  size_t cbStride;
-  // Row r counted from the top of the picture.
-  const uint8_t* TopRow(int r) const { return pixels.data() + (bih.biHeight - 1 - r) * cbStride; }
+    BITMAPINFOHEADER bih;
+    std::vector<RGBQUAD> colours;
+    Bytes pixels;  // biSizeImage bytes, bottom row first
+    size_t cbStride;
+    // Row r counted from the top of the picture.
+    const uint8_t* TopRow(int r) const { return pixels.data() + (bih.biHeight - 1 - r) * cbStride; }
 };
 
 // Fails the test unless hDib is an unlocked packed DIB whose header, colour
@@ -55,8 +55,8 @@ long ReadCalls();
 
 // Counts the error boxes shown (and dismissed) between Start and Stop.
 struct MessageBoxProbe {
-  unsigned long ulBefore = 0;
-  void* pWatcher = nullptr;
+    unsigned long ulBefore = 0;
+    void* pWatcher = nullptr;
 };
 void StartMessageBoxProbe(MessageBoxProbe* pProbe);
 // Returns the number of boxes; *pTexts receives their texts.

@@ -8,28 +8,31 @@
 
 #include "vbl_platform.h"
 
-inline void FuzzFail(const char* pszWhat) {
-  fprintf(stderr, "fuzz invariant broken: %s\n", pszWhat);
-  abort();
+inline void FuzzFail(const char* pszWhat)
+{
+    fprintf(stderr, "fuzz invariant broken: %s\n", pszWhat);
+    abort();
 }
 
 // Checks and frees the decoder's result.
-inline void FuzzCheckDib(HGLOBAL hDib) {
-  if (!hDib) return;
-  SIZE_T cbBlock = GlobalSize(hDib);
-  const BYTE* p = static_cast<const BYTE*>(GlobalLock(hDib));
-  if (!p || cbBlock < sizeof(BITMAPINFOHEADER)) FuzzFail("packed DIB unreadable");
-  BITMAPINFOHEADER bih;
-  memcpy(&bih, p, sizeof(bih));
-  unsigned long long cbStride = (static_cast<unsigned long long>(bih.biWidth) * bih.biBitCount + 31) / 32 * 4;
-  if (bih.biSize != 40 || bih.biWidth < 1 || bih.biHeight < 1) FuzzFail("bad header");
-  if (cbStride * static_cast<unsigned long long>(bih.biHeight) != bih.biSizeImage) FuzzFail("biSizeImage");
-  if (40ull + 4ull * bih.biClrUsed + bih.biSizeImage != cbBlock) FuzzFail("block size");
-  GlobalUnlock(hDib);
-  GlobalFree(hDib);
+inline void FuzzCheckDib(HGLOBAL hDib)
+{
+    if (!hDib) return;
+    SIZE_T cbBlock = GlobalSize(hDib);
+    const BYTE* p = static_cast<const BYTE*>(GlobalLock(hDib));
+    if (!p || cbBlock < sizeof(BITMAPINFOHEADER)) FuzzFail("packed DIB unreadable");
+    BITMAPINFOHEADER bih;
+    memcpy(&bih, p, sizeof(bih));
+    unsigned long long cbStride = (static_cast<unsigned long long>(bih.biWidth) * bih.biBitCount + 31) / 32 * 4;
+    if (bih.biSize != 40 || bih.biWidth < 1 || bih.biHeight < 1) FuzzFail("bad header");
+    if (cbStride * static_cast<unsigned long long>(bih.biHeight) != bih.biSizeImage) FuzzFail("biSizeImage");
+    if (40ull + 4ull * bih.biClrUsed + bih.biSizeImage != cbBlock) FuzzFail("block size");
+    GlobalUnlock(hDib);
+    GlobalFree(hDib);
 }
 
-inline void FuzzCheckNothingLeft() {
-  if (StandinOpenFiles() != 0) FuzzFail("a file was left open");
-  if (StandinLiveBlocks() != 0) FuzzFail("a global block was left allocated");
+inline void FuzzCheckNothingLeft()
+{
+    if (StandinOpenFiles() != 0) FuzzFail("a file was left open");
+    if (StandinLiveBlocks() != 0) FuzzFail("a global block was left allocated");
 }

@@ -12,20 +12,22 @@
 
 namespace {
 
-const std::string& InputPath() {
-  static const std::string strPath = "/proc/self/fd/" + std::to_string(memfd_create("pcx-input", 0));
-  return strPath;
+const std::string& InputPath()
+{
+    static const std::string strPath = "/proc/self/fd/" + std::to_string(memfd_create("pcx-input", 0));
+    return strPath;
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cbData) {
-  if (cbData > INT32_MAX) return 0;
-  FILE* pOut = fopen(InputPath().c_str(), "wb");  // truncates the memory file
-  if (!pOut || fwrite(pData, 1, cbData, pOut) != cbData || fclose(pOut) != 0) FuzzFail("cannot stage the input");
-  HFILE hFile = _lopen(InputPath().c_str(), OF_READ);
-  if (hFile == HFILE_ERROR) FuzzFail("cannot open the staged input");
-  FuzzCheckDib(ReadPcxFile(hFile, 0, static_cast<LONG>(cbData)));
-  FuzzCheckNothingLeft();
-  return 0;
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cbData)
+{
+    if (cbData > INT32_MAX) return 0;
+    FILE* pOut = fopen(InputPath().c_str(), "wb");  // truncates the memory file
+    if (!pOut || fwrite(pData, 1, cbData, pOut) != cbData || fclose(pOut) != 0) FuzzFail("cannot stage the input");
+    HFILE hFile = _lopen(InputPath().c_str(), OF_READ);
+    if (hFile == HFILE_ERROR) FuzzFail("cannot open the staged input");
+    FuzzCheckDib(ReadPcxFile(hFile, 0, static_cast<LONG>(cbData)));
+    FuzzCheckNothingLeft();
+    return 0;
 }

@@ -14,37 +14,39 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool Replay(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  LLVMFuzzerTestOneInput(data.data(), data.size());
-  return true;
+bool Replay(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    LLVMFuzzerTestOneInput(data.data(), data.size());
+    return true;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  std::vector<fs::path> inputs;
-  for (int i = 1; i < argc; ++i) {
-    fs::path arg = fs::absolute(argv[i]);  // before the target changes folder
-    if (fs::is_directory(arg)) {
-      for (const fs::directory_entry& e : fs::directory_iterator(arg)) {
-        if (e.is_regular_file() && e.path().filename() != "README.md") inputs.push_back(e.path());
-      }
-    } else {
-      inputs.push_back(arg);
+int main(int argc, char** argv)
+{
+    std::vector<fs::path> inputs;
+    for (int i = 1; i < argc; ++i) {
+        fs::path arg = fs::absolute(argv[i]);  // before the target changes folder
+        if (fs::is_directory(arg)) {
+            for (const fs::directory_entry& e : fs::directory_iterator(arg)) {
+                if (e.is_regular_file() && e.path().filename() != "README.md") inputs.push_back(e.path());
+            }
+        } else {
+            inputs.push_back(arg);
+        }
     }
-  }
-  if (LLVMFuzzerInitialize) LLVMFuzzerInitialize(&argc, &argv);
-  size_t nDone = 0;
-  for (const fs::path& p : inputs) {
-    if (!Replay(p)) {
-      fprintf(stderr, "cannot read %s\n", p.string().c_str());
-      return 1;
+    if (LLVMFuzzerInitialize) LLVMFuzzerInitialize(&argc, &argv);
+    size_t nDone = 0;
+    for (const fs::path& p : inputs) {
+        if (!Replay(p)) {
+            fprintf(stderr, "cannot read %s\n", p.string().c_str());
+            return 1;
+        }
+        ++nDone;
     }
-    ++nDone;
-  }
-  printf("replayed %zu inputs without a fault\n", nDone);
-  return nDone ? 0 : 1;
+    printf("replayed %zu inputs without a fault\n", nDone);
+    return nDone ? 0 : 1;
 }

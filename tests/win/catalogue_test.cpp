@@ -74,10 +74,10 @@ TEST(CatalogueTest, OddEntriesAreListedAsTheSearchReturnsThem)
 {
     GameFolder folder;
     MessageBoxCapture boxes;
-    folder.AddFile("levels\\.dat");           // the empty level name
-    folder.AddDirectory("levels\\old.dat");   // a directory named like an archive
-    folder.AddFile("levels\\UPPER.DAT");      // the search ignores letter case
-    folder.AddFile("levels\\notes.txt");      // not matched
+    folder.AddFile("levels\\.dat");          // the empty level name
+    folder.AddDirectory("levels\\old.dat");  // a directory named like an archive
+    folder.AddFile("levels\\UPPER.DAT");     // the search ignores letter case
+    folder.AddFile("levels\\notes.txt");     // not matched
     // The longest file name the host file system takes (255 bytes here; 259
     // on NTFS) keeps all but its last four characters.
     const std::string longName(251, 'L');

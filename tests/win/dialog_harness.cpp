@@ -162,7 +162,8 @@ std::string GameFolder::AddFile(const std::string& relPath, const std::string& b
     if (slash != std::string::npos) AddDirectory(relPath.substr(0, slash));
     const std::string full = path_ + "\\" + relPath;
     // The long wide form lets a test make names up to the file system's limit.
-    HANDLE h = CreateFileW(LongPath(full).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h =
+        CreateFileW(LongPath(full).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     EXPECT_NE(h, INVALID_HANDLE_VALUE) << full;
     DWORD nWritten = 0;
     if (!bytes.empty()) WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &nWritten, nullptr);

@@ -9,9 +9,9 @@
 
 // One message box as it was shown.
 struct MessageBoxRecord {
-    std::string caption;      // ANSI (Windows-1252) bytes
-    std::string text;         // ANSI (Windows-1252) bytes
-    std::vector<int> buttons; // identifiers of the visible buttons (IDOK = 1, ...)
+    std::string caption;       // ANSI (Windows-1252) bytes
+    std::string text;          // ANSI (Windows-1252) bytes
+    std::vector<int> buttons;  // identifiers of the visible buttons (IDOK = 1, ...)
     bool hasIcon = false;
     HWND owner = nullptr;
 };

@@ -83,11 +83,12 @@ int WINAPI WinMain(HINSTANCE /*hInstance*/, HINSTANCE /*hPrevInstance*/, LPSTR /
     const std::string dir = CurrentDirectory();
     const bool bLogged = AppendLine(LogPath(), params + "\t" + dir + "\t" + pszCommandLine + "\r\n");
     if (!IsQuiet()) {
-        const std::string text = "This is a stand-in for vorbel.exe, not the game.\n\n"
-                                 "Command line received:\n" + std::string(pszCommandLine) +
-                                 "\n\nAfter the program's name (between the brackets):\n[" + params +
-                                 "]\n\nCurrent directory:\n" + dir +
-                                 (bLogged ? "\n\nAlso appended to " : "\n\nCould not append to ") + kLogName;
+        const std::string text =
+            "This is a stand-in for vorbel.exe, not the game.\n\n"
+            "Command line received:\n" +
+            std::string(pszCommandLine) + "\n\nAfter the program's name (between the brackets):\n[" + params +
+            "]\n\nCurrent directory:\n" + dir + (bLogged ? "\n\nAlso appended to " : "\n\nCould not append to ") +
+            kLogName;
         MessageBoxA(nullptr, text.c_str(), "vorbel.exe stand-in", MB_OK | MB_ICONINFORMATION);
     }
     return bLogged ? 0 : 1;

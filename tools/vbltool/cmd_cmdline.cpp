@@ -16,44 +16,47 @@ const char kUsage[] =
 
 // The option bit of "--<name>" where the game's switch is " -<name>"; 0 when
 // the argument names no option.
-unsigned OptionOfFlag(const char* pszArg) {
-  for (int i = 0; i < kGameOptionCount; ++i) {
-    if (strcmp(pszArg + 1, GameOptionSwitches[i] + 1) == 0) return 1u << i;
-  }
-  return 0;
+unsigned OptionOfFlag(const char* pszArg)
+{
+    for (int i = 0; i < kGameOptionCount; ++i) {
+        if (strcmp(pszArg + 1, GameOptionSwitches[i] + 1) == 0) return 1u << i;
+    }
+    return 0;
 }
 
-int BadUsage(const char* pszWhy, const char* pszArg) {
-  fprintf(stderr, "vbltool cmdline: %s%s\n%s", pszWhy, pszArg, kUsage);
-  return 2;
+int BadUsage(const char* pszWhy, const char* pszArg)
+{
+    fprintf(stderr, "vbltool cmdline: %s%s\n%s", pszWhy, pszArg, kUsage);
+    return 2;
 }
 
 }  // namespace
 
-int RunCmdline(int argc, char** argv) {
-  int nMode = kLaunchLevel;
-  unsigned fOptions = 0;
-  const char* pszLevel = nullptr;
-  bool bOptionsEnded = false;
-  for (int i = 0; i < argc; ++i) {
-    const char* pszArg = argv[i];
-    if (!bOptionsEnded && strncmp(pszArg, "--", 2) == 0) {
-      if (strcmp(pszArg, "--") == 0) {
-        bOptionsEnded = true;
-      } else if (strcmp(pszArg, "--fireworks") == 0) {
-        nMode = kLaunchFireworks;
-      } else if (unsigned fOption = OptionOfFlag(pszArg)) {
-        fOptions |= fOption;
-      } else {
-        return BadUsage("unknown option ", pszArg);
-      }
-    } else if (pszLevel != nullptr) {
-      return BadUsage("more than one level: ", pszArg);
-    } else {
-      pszLevel = pszArg;
+int RunCmdline(int argc, char** argv)
+{
+    int nMode = kLaunchLevel;
+    unsigned fOptions = 0;
+    const char* pszLevel = nullptr;
+    bool bOptionsEnded = false;
+    for (int i = 0; i < argc; ++i) {
+        const char* pszArg = argv[i];
+        if (!bOptionsEnded && strncmp(pszArg, "--", 2) == 0) {
+            if (strcmp(pszArg, "--") == 0) {
+                bOptionsEnded = true;
+            } else if (strcmp(pszArg, "--fireworks") == 0) {
+                nMode = kLaunchFireworks;
+            } else if (unsigned fOption = OptionOfFlag(pszArg)) {
+                fOptions |= fOption;
+            } else {
+                return BadUsage("unknown option ", pszArg);
+            }
+        } else if (pszLevel != nullptr) {
+            return BadUsage("more than one level: ", pszArg);
+        } else {
+            pszLevel = pszArg;
+        }
     }
-  }
-  if (nMode == kLaunchLevel && pszLevel == nullptr) return BadUsage("no level given", "");
-  printf("params: \"%s\"\n", BuildParameterString(nMode, nMode == kLaunchLevel ? pszLevel : "", fOptions).c_str());
-  return 0;
+    if (nMode == kLaunchLevel && pszLevel == nullptr) return BadUsage("no level given", "");
+    printf("params: \"%s\"\n", BuildParameterString(nMode, nMode == kLaunchLevel ? pszLevel : "", fOptions).c_str());
+    return 0;
 }

@@ -12,84 +12,89 @@
 namespace {
 
 struct PackItem {
-  std::string strName;
-  std::vector<unsigned char> data;
+    std::string strName;
+    std::vector<unsigned char> data;
 };
 
-void PutLe32(std::vector<unsigned char>* pOut, uint32_t v) {
-  for (int i = 0; i < 4; ++i) pOut->push_back(static_cast<unsigned char>(v >> (8 * i)));
+void PutLe32(std::vector<unsigned char>* pOut, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i) pOut->push_back(static_cast<unsigned char>(v >> (8 * i)));
 }
 
 // Loads every input and checks its name; false after a message on stderr.
-bool LoadItems(int argc, char** argv, std::vector<PackItem>* pItems) {
-  for (int i = 0; i < argc; ++i) {
-    PackItem item;
-    item.strName = BaseName(argv[i]);
-    // The lookup compares at most 11 characters: a longer name never matches.
-    if (item.strName.empty() || item.strName.size() >= static_cast<size_t>(kLevelNameField)) {
-      fprintf(stderr, "vbltool: %s: entry names must have 1 to 11 characters\n", argv[i]);
-      return false;
+bool LoadItems(int argc, char** argv, std::vector<PackItem>* pItems)
+{
+    for (int i = 0; i < argc; ++i) {
+        PackItem item;
+        item.strName = BaseName(argv[i]);
+        // The lookup compares at most 11 characters: a longer name never matches.
+        if (item.strName.empty() || item.strName.size() >= static_cast<size_t>(kLevelNameField)) {
+            fprintf(stderr, "vbltool: %s: entry names must have 1 to 11 characters\n", argv[i]);
+            return false;
+        }
+        for (const PackItem& other : *pItems) {
+            if (other.strName == item.strName) {
+                fprintf(stderr, "vbltool: %s: a second entry named %s would never be read\n", argv[i],
+                        item.strName.c_str());
+                return false;
+            }
+        }
+        if (!ReadWholeFile(argv[i], &item.data)) {
+            fprintf(stderr, "vbltool: %s: cannot read the file\n", argv[i]);
+            return false;
+        }
+        pItems->push_back(std::move(item));
     }
-    for (const PackItem& other : *pItems) {
-      if (other.strName == item.strName) {
-        fprintf(stderr, "vbltool: %s: a second entry named %s would never be read\n", argv[i], item.strName.c_str());
-        return false;
-      }
-    }
-    if (!ReadWholeFile(argv[i], &item.data)) {
-      fprintf(stderr, "vbltool: %s: cannot read the file\n", argv[i]);
-      return false;
-    }
-    pItems->push_back(std::move(item));
-  }
-  return true;
+    return true;
 }
 
 // Lays out the whole archive in memory; false when it would not fit the
 // format's signed 32-bit offsets.
-bool BuildArchive(const std::vector<PackItem>& items, std::vector<unsigned char>* pOut) {
-  uint64_t ullOffset = 4 + uint64_t{kLevelRecordBytes} * items.size();
-  for (const PackItem& item : items) ullOffset += item.data.size();
-  if (ullOffset > INT32_MAX) return false;
-  ullOffset = 4 + uint64_t{kLevelRecordBytes} * items.size();
-  PutLe32(pOut, static_cast<uint32_t>(items.size()));
-  for (const PackItem& item : items) {
-    unsigned char abName[kLevelNameField] = {0};
-    for (size_t i = 0; i < item.strName.size(); ++i) abName[i] = static_cast<unsigned char>(item.strName[i]);
-    pOut->insert(pOut->end(), abName, abName + kLevelNameField);
-    PutLe32(pOut, static_cast<uint32_t>(ullOffset));
-    PutLe32(pOut, static_cast<uint32_t>(item.data.size()));
-    ullOffset += item.data.size();
-  }
-  for (const PackItem& item : items) pOut->insert(pOut->end(), item.data.begin(), item.data.end());
-  return true;
+bool BuildArchive(const std::vector<PackItem>& items, std::vector<unsigned char>* pOut)
+{
+    uint64_t ullOffset = 4 + uint64_t{kLevelRecordBytes} * items.size();
+    for (const PackItem& item : items) ullOffset += item.data.size();
+    if (ullOffset > INT32_MAX) return false;
+    ullOffset = 4 + uint64_t{kLevelRecordBytes} * items.size();
+    PutLe32(pOut, static_cast<uint32_t>(items.size()));
+    for (const PackItem& item : items) {
+        unsigned char abName[kLevelNameField] = {0};
+        for (size_t i = 0; i < item.strName.size(); ++i) abName[i] = static_cast<unsigned char>(item.strName[i]);
+        pOut->insert(pOut->end(), abName, abName + kLevelNameField);
+        PutLe32(pOut, static_cast<uint32_t>(ullOffset));
+        PutLe32(pOut, static_cast<uint32_t>(item.data.size()));
+        ullOffset += item.data.size();
+    }
+    for (const PackItem& item : items) pOut->insert(pOut->end(), item.data.begin(), item.data.end());
+    return true;
 }
 
 }  // namespace
 
-int RunPack(int argc, char** argv) {
-  if (argc < 2) {
-    fprintf(stderr, "usage: vbltool pack OUT.dat FILE...\n");
-    return 2;
-  }
-  std::vector<PackItem> items;
-  if (!LoadItems(argc - 1, argv + 1, &items)) return 1;
-  std::vector<unsigned char> archive;
-  if (!BuildArchive(items, &archive)) {
-    fprintf(stderr, "vbltool: %s: the archive would exceed 2 GiB\n", argv[0]);
-    return 1;
-  }
-  FILE* pOut = fopen(argv[0], "wb");
-  if (!pOut) {
-    fprintf(stderr, "vbltool: %s: cannot create the file\n", argv[0]);
-    return 1;
-  }
-  bool bOk = fwrite(archive.data(), 1, archive.size(), pOut) == archive.size();
-  bOk = fclose(pOut) == 0 && bOk;
-  if (!bOk) {
-    remove(argv[0]);
-    fprintf(stderr, "vbltool: %s: cannot write the file\n", argv[0]);
-    return 1;
-  }
-  return 0;
+int RunPack(int argc, char** argv)
+{
+    if (argc < 2) {
+        fprintf(stderr, "usage: vbltool pack OUT.dat FILE...\n");
+        return 2;
+    }
+    std::vector<PackItem> items;
+    if (!LoadItems(argc - 1, argv + 1, &items)) return 1;
+    std::vector<unsigned char> archive;
+    if (!BuildArchive(items, &archive)) {
+        fprintf(stderr, "vbltool: %s: the archive would exceed 2 GiB\n", argv[0]);
+        return 1;
+    }
+    FILE* pOut = fopen(argv[0], "wb");
+    if (!pOut) {
+        fprintf(stderr, "vbltool: %s: cannot create the file\n", argv[0]);
+        return 1;
+    }
+    bool bOk = fwrite(archive.data(), 1, archive.size(), pOut) == archive.size();
+    bOk = fclose(pOut) == 0 && bOk;
+    if (!bOk) {
+        remove(argv[0]);
+        fprintf(stderr, "vbltool: %s: cannot write the file\n", argv[0]);
+        return 1;
+    }
+    return 0;
 }

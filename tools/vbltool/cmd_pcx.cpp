@@ -10,54 +10,51 @@
 namespace {
 
 // Saves hDib (taking ownership of it) or reports why there is no image.
-int SaveDecoded(HGLOBAL hDib, const char* pszIn, const char* pszOut, const char* pszReason) {
-  if (!hDib) {
-    fprintf(stderr, "vbltool: %s: %s\n", pszIn, pszReason ? pszReason : "cannot decode");
-    return 1;
-  }
-  const char* pszWriteReason = nullptr;
-  bool bOk = WriteBmpFile(hDib, pszOut, &pszWriteReason);
-  GlobalFree(hDib);
-  ReportReadCalls();
-  if (!bOk) {
-    fprintf(stderr, "vbltool: %s: %s\n", pszOut, pszWriteReason);
-    return 1;
-  }
-  return 0;
+int SaveDecoded(HGLOBAL hDib, const char* pszIn, const char* pszOut, const char* pszReason)
+{
+    if (!hDib) {
+        fprintf(stderr, "vbltool: %s: %s\n", pszIn, pszReason ? pszReason : "cannot decode");
+        return 1;
+    }
+    const char* pszWriteReason = nullptr;
+    bool bOk = WriteBmpFile(hDib, pszOut, &pszWriteReason);
+    GlobalFree(hDib);
+    ReportReadCalls();
+    if (!bOk) {
+        fprintf(stderr, "vbltool: %s: %s\n", pszOut, pszWriteReason);
+        return 1;
+    }
+    return 0;
 }
 
 }  // namespace
 
-int RunPcx2Bmp(int argc, char** argv) {
-  if (argc != 2) {
-    fprintf(stderr, "usage: vbltool pcx2bmp IN.pcx OUT.bmp\n");
-    return 2;
-  }
-  const char* pszReason = nullptr;
-  LONG lSize = 0;
-  HFILE hFile = OpenInput(argv[0], &lSize, &pszReason);
-  if (hFile == HFILE_ERROR) {
-    fprintf(stderr, "vbltool: %s: %s\n", argv[0], pszReason);
-    return 1;
-  }
-  // A bare PCX file is one entry at offset 0 that fills the whole file.
-  HGLOBAL hDib = ReadPcxFileWithReason(hFile, 0, lSize, &pszReason);
-  return SaveDecoded(hDib, argv[0], argv[1], pszReason);
+int RunPcx2Bmp(int argc, char** argv)
+{
+    if (argc != 2) {
+        fprintf(stderr, "usage: vbltool pcx2bmp IN.pcx OUT.bmp\n");
+        return 2;
+    }
+    const char* pszReason = nullptr;
+    LONG lSize = 0;
+    HFILE hFile = OpenInput(argv[0], &lSize);
+    if (hFile == HFILE_ERROR) return 1;
+    // A bare PCX file is one entry at offset 0 that fills the whole file.
+    HGLOBAL hDib = ReadPcxFileWithReason(hFile, 0, lSize, &pszReason);
+    return SaveDecoded(hDib, argv[0], argv[1], pszReason);
 }
 
-int RunPreview(int argc, char** argv) {
-  if (argc != 2) {
-    fprintf(stderr, "usage: vbltool preview LEVEL.dat OUT.bmp\n");
-    return 2;
-  }
-  const char* pszReason = nullptr;
-  LONG lSize = 0;
-  HFILE hFile = OpenInput(argv[0], &lSize, &pszReason);
-  if (hFile == HFILE_ERROR) {
-    fprintf(stderr, "vbltool: %s: %s\n", argv[0], pszReason);
-    return 1;
-  }
-  HBITMAP hDib = nullptr;
-  ExtractPcxFromArchive(hFile, &hDib, &pszReason);
-  return SaveDecoded(static_cast<HGLOBAL>(hDib), argv[0], argv[1], pszReason);
+int RunPreview(int argc, char** argv)
+{
+    if (argc != 2) {
+        fprintf(stderr, "usage: vbltool preview LEVEL.dat OUT.bmp\n");
+        return 2;
+    }
+    const char* pszReason = nullptr;
+    LONG lSize = 0;
+    HFILE hFile = OpenInput(argv[0], &lSize);
+    if (hFile == HFILE_ERROR) return 1;
+    HBITMAP hDib = nullptr;
+    ExtractPcxFromArchive(hFile, &hDib, &pszReason);
+    return SaveDecoded(static_cast<HGLOBAL>(hDib), argv[0], argv[1], pszReason);
 }

@@ -21,23 +21,24 @@ const char kHelp[] =
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc < 2) {
-    fputs(kHelp, stderr);
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        fputs(kHelp, stderr);
+        return 2;
+    }
+    const char* pszCommand = argv[1];
+    int nRest = argc - 2;
+    char** ppRest = argv + 2;
+    if (strcmp(pszCommand, "--help") == 0 || strcmp(pszCommand, "-h") == 0 || strcmp(pszCommand, "help") == 0) {
+        fputs(kHelp, stdout);
+        return 0;
+    }
+    if (strcmp(pszCommand, "pcx2bmp") == 0) return RunPcx2Bmp(nRest, ppRest);
+    if (strcmp(pszCommand, "preview") == 0) return RunPreview(nRest, ppRest);
+    if (strcmp(pszCommand, "list") == 0) return RunList(nRest, ppRest);
+    if (strcmp(pszCommand, "pack") == 0) return RunPack(nRest, ppRest);
+    if (strcmp(pszCommand, "cmdline") == 0) return RunCmdline(nRest, ppRest);
+    fprintf(stderr, "vbltool: unknown command '%s'\n\n%s", pszCommand, kHelp);
     return 2;
-  }
-  const char* pszCommand = argv[1];
-  int nRest = argc - 2;
-  char** ppRest = argv + 2;
-  if (strcmp(pszCommand, "--help") == 0 || strcmp(pszCommand, "-h") == 0 || strcmp(pszCommand, "help") == 0) {
-    fputs(kHelp, stdout);
-    return 0;
-  }
-  if (strcmp(pszCommand, "pcx2bmp") == 0) return RunPcx2Bmp(nRest, ppRest);
-  if (strcmp(pszCommand, "preview") == 0) return RunPreview(nRest, ppRest);
-  if (strcmp(pszCommand, "list") == 0) return RunList(nRest, ppRest);
-  if (strcmp(pszCommand, "pack") == 0) return RunPack(nRest, ppRest);
-  if (strcmp(pszCommand, "cmdline") == 0) return RunCmdline(nRest, ppRest);
-  fprintf(stderr, "vbltool: unknown command '%s'\n\n%s", pszCommand, kHelp);
-  return 2;
 }

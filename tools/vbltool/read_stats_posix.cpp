@@ -1,4 +1,7 @@
 // Read-call figures on Linux come from the platform stand-in's counter.
 #include "tool_files.h"
 
-long ReadCallCount() { return static_cast<long>(StandinReadCalls()); }
+long ReadCallCount()
+{
+    return static_cast<long>(StandinReadCalls());
+}

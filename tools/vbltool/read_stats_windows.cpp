@@ -1,4 +1,7 @@
 // The real kernel32 keeps no count of _lread calls.
 #include "tool_files.h"
 
-long ReadCallCount() { return -1; }
+long ReadCallCount()
+{
+    return -1;
+}

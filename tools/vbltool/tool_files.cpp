@@ -5,103 +5,111 @@
 #include <cstdlib>
 #include <cstring>
 
-HFILE OpenInput(const char* pszPath, LONG* plSize, const char** ppszReason) {
-  HFILE hFile = _lopen(pszPath, OF_READ);
-  if (hFile == HFILE_ERROR) {
-    *ppszReason = "cannot open the file";
-    return HFILE_ERROR;
-  }
-  LONG lSize = _llseek(hFile, 0, FILE_END);
-  _llseek(hFile, 0, FILE_BEGIN);
-  if (lSize < 0) {
-    _lclose(hFile);
-    *ppszReason = "file is larger than 2 GiB or cannot be read";
-    return HFILE_ERROR;
-  }
-  *plSize = lSize;
-  return hFile;
+HFILE OpenInput(const char* pszPath, LONG* plSize)
+{
+    HFILE hFile = _lopen(pszPath, OF_READ);
+    if (hFile == HFILE_ERROR) {
+        fprintf(stderr, "vbltool: %s: cannot open the file\n", pszPath);
+        return HFILE_ERROR;
+    }
+    LONG lSize = _llseek(hFile, 0, FILE_END);
+    _llseek(hFile, 0, FILE_BEGIN);
+    if (lSize < 0) {
+        _lclose(hFile);
+        fprintf(stderr, "vbltool: %s: file is larger than 2 GiB or cannot be read\n", pszPath);
+        return HFILE_ERROR;
+    }
+    *plSize = lSize;
+    return hFile;
 }
 
 namespace {
 
 // Size of the packed DIB from its own header, checked against the block so
 // that a bad header can never make us write bytes the block does not have.
-bool PackedDibBytes(const BYTE* pBlock, SIZE_T cbBlock, DWORD* pcbDib, DWORD* pcbBeforeBits) {
-  if (cbBlock < sizeof(BITMAPINFOHEADER)) return false;
-  BITMAPINFOHEADER bih;
-  memcpy(&bih, pBlock, sizeof(bih));
-  uint64_t cbBefore = uint64_t{bih.biSize} + uint64_t{bih.biClrUsed} * sizeof(RGBQUAD);
-  uint64_t cbAll = cbBefore + bih.biSizeImage;
-  if (bih.biSize != sizeof(BITMAPINFOHEADER) || cbAll > cbBlock || cbAll > UINT32_MAX - sizeof(BITMAPFILEHEADER)) {
-    return false;
-  }
-  *pcbDib = static_cast<DWORD>(cbAll);
-  *pcbBeforeBits = static_cast<DWORD>(cbBefore);
-  return true;
+bool PackedDibBytes(const BYTE* pBlock, SIZE_T cbBlock, DWORD* pcbDib, DWORD* pcbBeforeBits)
+{
+    if (cbBlock < sizeof(BITMAPINFOHEADER)) return false;
+    BITMAPINFOHEADER bih;
+    memcpy(&bih, pBlock, sizeof(bih));
+    uint64_t cbBefore = uint64_t{bih.biSize} + uint64_t{bih.biClrUsed} * sizeof(RGBQUAD);
+    uint64_t cbAll = cbBefore + bih.biSizeImage;
+    if (bih.biSize != sizeof(BITMAPINFOHEADER) || cbAll > cbBlock || cbAll > UINT32_MAX - sizeof(BITMAPFILEHEADER)) {
+        return false;
+    }
+    *pcbDib = static_cast<DWORD>(cbAll);
+    *pcbBeforeBits = static_cast<DWORD>(cbBefore);
+    return true;
 }
 
-void PutLe16(unsigned char* p, unsigned v) {
-  p[0] = static_cast<unsigned char>(v);
-  p[1] = static_cast<unsigned char>(v >> 8);
+void PutLe16(unsigned char* p, unsigned v)
+{
+    p[0] = static_cast<unsigned char>(v);
+    p[1] = static_cast<unsigned char>(v >> 8);
 }
 
-void PutLe32(unsigned char* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
+void PutLe32(unsigned char* p, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
 }
 
 }  // namespace
 
-bool WriteBmpFile(HGLOBAL hDib, const char* pszPath, const char** ppszReason) {
-  const BYTE* pBlock = static_cast<const BYTE*>(GlobalLock(hDib));
-  if (!pBlock) {
-    *ppszReason = "cannot lock the image";
-    return false;
-  }
-  DWORD cbDib = 0;
-  DWORD cbBeforeBits = 0;
-  bool bOk = PackedDibBytes(pBlock, GlobalSize(hDib), &cbDib, &cbBeforeBits);
-  if (!bOk) *ppszReason = "image block is inconsistent";
-  FILE* pOut = bOk ? fopen(pszPath, "wb") : nullptr;
-  if (bOk && !pOut) {
-    *ppszReason = "cannot create the output file";
-    bOk = false;
-  }
-  if (pOut) {
-    unsigned char abHead[sizeof(BITMAPFILEHEADER)];
-    PutLe16(abHead, 0x4D42);  // "BM"
-    PutLe32(abHead + 2, cbDib + sizeof(BITMAPFILEHEADER));
-    PutLe32(abHead + 6, 0);
-    PutLe32(abHead + 10, cbBeforeBits + sizeof(BITMAPFILEHEADER));
-    bOk = fwrite(abHead, 1, sizeof(abHead), pOut) == sizeof(abHead) && fwrite(pBlock, 1, cbDib, pOut) == cbDib;
-    bOk = fclose(pOut) == 0 && bOk;
-    if (!bOk) {
-      *ppszReason = "cannot write the output file";
-      remove(pszPath);
+bool WriteBmpFile(HGLOBAL hDib, const char* pszPath, const char** ppszReason)
+{
+    const BYTE* pBlock = static_cast<const BYTE*>(GlobalLock(hDib));
+    if (!pBlock) {
+        *ppszReason = "cannot lock the image";
+        return false;
     }
-  }
-  GlobalUnlock(hDib);
-  return bOk;
+    DWORD cbDib = 0;
+    DWORD cbBeforeBits = 0;
+    bool bOk = PackedDibBytes(pBlock, GlobalSize(hDib), &cbDib, &cbBeforeBits);
+    if (!bOk) *ppszReason = "image block is inconsistent";
+    FILE* pOut = bOk ? fopen(pszPath, "wb") : nullptr;
+    if (bOk && !pOut) {
+        *ppszReason = "cannot create the output file";
+        bOk = false;
+    }
+    if (pOut) {
+        unsigned char abHead[sizeof(BITMAPFILEHEADER)];
+        PutLe16(abHead, 0x4D42);  // "BM"
+        PutLe32(abHead + 2, cbDib + sizeof(BITMAPFILEHEADER));
+        PutLe32(abHead + 6, 0);
+        PutLe32(abHead + 10, cbBeforeBits + sizeof(BITMAPFILEHEADER));
+        bOk = fwrite(abHead, 1, sizeof(abHead), pOut) == sizeof(abHead) && fwrite(pBlock, 1, cbDib, pOut) == cbDib;
+        bOk = fclose(pOut) == 0 && bOk;
+        if (!bOk) {
+            *ppszReason = "cannot write the output file";
+            remove(pszPath);
+        }
+    }
+    GlobalUnlock(hDib);
+    return bOk;
 }
 
-bool ReadWholeFile(const char* pszPath, std::vector<unsigned char>* pData) {
-  FILE* pIn = fopen(pszPath, "rb");
-  if (!pIn) return false;
-  pData->clear();
-  unsigned char abChunk[65536];
-  size_t n;
-  while ((n = fread(abChunk, 1, sizeof(abChunk), pIn)) > 0) pData->insert(pData->end(), abChunk, abChunk + n);
-  bool bOk = !ferror(pIn);
-  fclose(pIn);
-  return bOk;
+bool ReadWholeFile(const char* pszPath, std::vector<unsigned char>* pData)
+{
+    FILE* pIn = fopen(pszPath, "rb");
+    if (!pIn) return false;
+    pData->clear();
+    unsigned char abChunk[65536];
+    size_t n;
+    while ((n = fread(abChunk, 1, sizeof(abChunk), pIn)) > 0) pData->insert(pData->end(), abChunk, abChunk + n);
+    bool bOk = !ferror(pIn);
+    fclose(pIn);
+    return bOk;
 }
 
-std::string BaseName(const std::string& strPath) {
-  size_t pos = strPath.find_last_of("/\\");
-  return pos == std::string::npos ? strPath : strPath.substr(pos + 1);
+std::string BaseName(const std::string& strPath)
+{
+    size_t pos = strPath.find_last_of("/\\");
+    return pos == std::string::npos ? strPath : strPath.substr(pos + 1);
 }
 
-void ReportReadCalls() {
-  if (!getenv("VBLTOOL_STATS")) return;
-  long lCalls = ReadCallCount();
-  if (lCalls >= 0) fprintf(stderr, "vbltool: %ld read calls\n", lCalls);
+void ReportReadCalls()
+{
+    if (!getenv("VBLTOOL_STATS")) return;
+    long lCalls = ReadCallCount();
+    if (lCalls >= 0) fprintf(stderr, "vbltool: %ld read calls\n", lCalls);
 }

@@ -7,9 +7,9 @@
 #include "vbl_platform.h"
 
 // Opens path for reading with the core's file calls and tells its size.
-// Returns HFILE_ERROR, with *ppszReason set, when the file cannot be opened
-// or is too large for the 32-bit offsets of the formats.
-HFILE OpenInput(const char* pszPath, LONG* plSize, const char** ppszReason);
+// Returns HFILE_ERROR, after a one-line reason on stderr, when the file
+// cannot be opened or is too large for the 32-bit offsets of the formats.
+HFILE OpenInput(const char* pszPath, LONG* plSize);
 
 // Writes a packed DIB as a .bmp file: BITMAPFILEHEADER, then the block's
 // header, colour table and rows exactly as they are. Removes a partly

@@ -25,9 +25,13 @@ typedef BYTE* LPBYTE;
 typedef const char* LPCSTR;
 typedef char* LPSTR;
 
-struct HWND__ { int unused; };
+struct HWND__ {
+    int unused;
+};
 typedef HWND__* HWND;
-struct HBITMAP__ { int unused; };
+struct HBITMAP__ {
+    int unused;
+};
 typedef HBITMAP__* HBITMAP;
 
 #define WINAPI
@@ -69,66 +73,66 @@ typedef HBITMAP__* HBITMAP;
 #define DIB_RGB_COLORS 0
 
 typedef struct _OFSTRUCT {
-  BYTE cBytes;
-  BYTE fFixedDisk;
-  WORD nErrCode;
-  WORD Reserved1;
-  WORD Reserved2;
-  CHAR szPathName[OFS_MAXPATHNAME];
+    BYTE cBytes;
+    BYTE fFixedDisk;
+    WORD nErrCode;
+    WORD Reserved1;
+    WORD Reserved2;
+    CHAR szPathName[OFS_MAXPATHNAME];
 } OFSTRUCT, *LPOFSTRUCT;
 
 typedef struct tagRGBQUAD {
-  BYTE rgbBlue;
-  BYTE rgbGreen;
-  BYTE rgbRed;
-  BYTE rgbReserved;
+    BYTE rgbBlue;
+    BYTE rgbGreen;
+    BYTE rgbRed;
+    BYTE rgbReserved;
 } RGBQUAD;
 
 typedef struct tagRGBTRIPLE {
-  BYTE rgbtBlue;
-  BYTE rgbtGreen;
-  BYTE rgbtRed;
+    BYTE rgbtBlue;
+    BYTE rgbtGreen;
+    BYTE rgbtRed;
 } RGBTRIPLE;
 
 typedef struct tagBITMAPINFOHEADER {
-  DWORD biSize;
-  LONG biWidth;
-  LONG biHeight;
-  WORD biPlanes;
-  WORD biBitCount;
-  DWORD biCompression;
-  DWORD biSizeImage;
-  LONG biXPelsPerMeter;
-  LONG biYPelsPerMeter;
-  DWORD biClrUsed;
-  DWORD biClrImportant;
+    DWORD biSize;
+    LONG biWidth;
+    LONG biHeight;
+    WORD biPlanes;
+    WORD biBitCount;
+    DWORD biCompression;
+    DWORD biSizeImage;
+    LONG biXPelsPerMeter;
+    LONG biYPelsPerMeter;
+    DWORD biClrUsed;
+    DWORD biClrImportant;
 } BITMAPINFOHEADER, *LPBITMAPINFOHEADER;
 
 typedef struct tagBITMAPCOREHEADER {
-  DWORD bcSize;
-  WORD bcWidth;
-  WORD bcHeight;
-  WORD bcPlanes;
-  WORD bcBitCount;
+    DWORD bcSize;
+    WORD bcWidth;
+    WORD bcHeight;
+    WORD bcPlanes;
+    WORD bcBitCount;
 } BITMAPCOREHEADER, *LPBITMAPCOREHEADER;
 
 typedef struct tagBITMAPINFO {
-  BITMAPINFOHEADER bmiHeader;
-  RGBQUAD bmiColors[1];
+    BITMAPINFOHEADER bmiHeader;
+    RGBQUAD bmiColors[1];
 } BITMAPINFO, *LPBITMAPINFO;
 
 typedef struct tagBITMAPCOREINFO {
-  BITMAPCOREHEADER bmciHeader;
-  RGBTRIPLE bmciColors[1];
+    BITMAPCOREHEADER bmciHeader;
+    RGBTRIPLE bmciColors[1];
 } BITMAPCOREINFO, *LPBITMAPCOREINFO;
 
 #pragma pack(push, 2)
 typedef struct tagBITMAPFILEHEADER {
-  WORD bfType;
-  DWORD bfSize;
-  WORD bfReserved1;
-  WORD bfReserved2;
-  DWORD bfOffBits;
+    WORD bfType;
+    DWORD bfSize;
+    WORD bfReserved1;
+    WORD bfReserved2;
+    DWORD bfOffBits;
 } BITMAPFILEHEADER;
 #pragma pack(pop)
 

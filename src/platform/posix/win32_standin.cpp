@@ -30,81 +30,84 @@ int g_nFailAllocIn = 0;
 
 // Finds the entry of dir whose name matches name without regard to case;
 // the smallest such name wins, so the choice does not depend on readdir order.
-bool FindCaseless(const std::string& dir, const std::string& name, std::string* pFound) {
-  DIR* pDir = opendir(dir.empty() ? "." : dir.c_str());
-  if (!pDir) return false;
-  bool bFound = false;
-  while (dirent* pEnt = readdir(pDir)) {
-    if (strcasecmp(pEnt->d_name, name.c_str()) != 0) continue;
-    if (!bFound || *pFound > pEnt->d_name) *pFound = pEnt->d_name;
-    bFound = true;
-  }
-  closedir(pDir);
-  return bFound;
+bool FindCaseless(const std::string& dir, const std::string& name, std::string* pFound)
+{
+    DIR* pDir = opendir(dir.empty() ? "." : dir.c_str());
+    if (!pDir) return false;
+    bool bFound = false;
+    while (dirent* pEnt = readdir(pDir)) {
+        if (strcasecmp(pEnt->d_name, name.c_str()) != 0) continue;
+        if (!bFound || *pFound > pEnt->d_name) *pFound = pEnt->d_name;
+        bFound = true;
+    }
+    closedir(pDir);
+    return bFound;
 }
 
 // Turns a Windows-style relative or absolute path into an existing POSIX path
 // where possible; components missing under their exact name are matched
 // without regard to case. Returns the best guess when nothing matches.
-std::string ResolvePath(LPCSTR lpPath) {
-  std::string strIn(lpPath);
-  for (char& c : strIn) {
-    if (c == '\\') c = '/';
-  }
-  std::string strOut;
-  size_t pos = 0;
-  if (!strIn.empty() && strIn[0] == '/') {
-    strOut = "/";
-    pos = 1;
-  }
-  while (pos <= strIn.size()) {
-    size_t end = strIn.find('/', pos);
-    if (end == std::string::npos) end = strIn.size();
-    std::string strPart = strIn.substr(pos, end - pos);
-    pos = end + 1;
-    if (strPart.empty()) continue;
-    std::string strBase = strOut;
-    std::string strTry = strBase.empty() || strBase == "/" ? strBase + strPart : strBase + "/" + strPart;
-    struct stat st;
-    std::string strFound;
-    if (strPart != "." && strPart != ".." && lstat(strTry.c_str(), &st) != 0 &&
-        FindCaseless(strBase, strPart, &strFound)) {
-      strTry = strBase.empty() || strBase == "/" ? strBase + strFound : strBase + "/" + strFound;
+std::string ResolvePath(LPCSTR lpPath)
+{
+    std::string strIn(lpPath);
+    for (char& c : strIn) {
+        if (c == '\\') c = '/';
     }
-    strOut = strTry;
-  }
-  return strOut;
+    std::string strOut;
+    size_t pos = 0;
+    if (!strIn.empty() && strIn[0] == '/') {
+        strOut = "/";
+        pos = 1;
+    }
+    while (pos <= strIn.size()) {
+        size_t end = strIn.find('/', pos);
+        if (end == std::string::npos) end = strIn.size();
+        std::string strPart = strIn.substr(pos, end - pos);
+        pos = end + 1;
+        if (strPart.empty()) continue;
+        std::string strBase = strOut;
+        std::string strTry = strBase.empty() || strBase == "/" ? strBase + strPart : strBase + "/" + strPart;
+        struct stat st;
+        std::string strFound;
+        if (strPart != "." && strPart != ".." && lstat(strTry.c_str(), &st) != 0 &&
+            FindCaseless(strBase, strPart, &strFound)) {
+            strTry = strBase.empty() || strBase == "/" ? strBase + strFound : strBase + "/" + strFound;
+        }
+        strOut = strTry;
+    }
+    return strOut;
 }
 
-HFILE OpenResolved(LPCSTR lpPath, int iMode, std::string* pResolved) {
-  if (!lpPath || !*lpPath) return HFILE_ERROR;
-  *pResolved = ResolvePath(lpPath);
-  int flags = (iMode & 3) == OF_WRITE ? O_WRONLY : (iMode & 3) == OF_READWRITE ? O_RDWR : O_RDONLY;
-  int fd = open(pResolved->c_str(), flags | O_CLOEXEC);
-  if (fd < 0) return HFILE_ERROR;
-  struct stat st;
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {  // Windows opens no directory
-    close(fd);
-    errno = EISDIR;
-    return HFILE_ERROR;
-  }
-  ++g_lOpenFiles;
-  return fd;
+HFILE OpenResolved(LPCSTR lpPath, int iMode, std::string* pResolved)
+{
+    if (!lpPath || !*lpPath) return HFILE_ERROR;
+    *pResolved = ResolvePath(lpPath);
+    int flags = (iMode & 3) == OF_WRITE ? O_WRONLY : (iMode & 3) == OF_READWRITE ? O_RDWR : O_RDONLY;
+    int fd = open(pResolved->c_str(), flags | O_CLOEXEC);
+    if (fd < 0) return HFILE_ERROR;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {  // Windows opens no directory
+        close(fd);
+        errno = EISDIR;
+        return HFILE_ERROR;
+    }
+    ++g_lOpenFiles;
+    return fd;
 }
 
 // Bookkeeping in front of every global block. A fixed block's handle is its
 // data address; a movable block's handle is the address of this record, so a
 // caller that uses a movable handle as memory reads the wrong bytes at once.
 struct BlockRecord {
-  BlockRecord* pNext;
-  BlockRecord* pPrev;
-  void* pHandle;
-  BYTE* pData;
-  SIZE_T cbSize;
-  unsigned uLocks;
-  bool bMoveable;
-  void* pMapBase;  // the mapping holding pData, or null when from calloc
-  SIZE_T cbMap;
+    BlockRecord* pNext;
+    BlockRecord* pPrev;
+    void* pHandle;
+    BYTE* pData;
+    SIZE_T cbSize;
+    unsigned uLocks;
+    bool bMoveable;
+    void* pMapBase;  // the mapping holding pData, or null when from calloc
+    SIZE_T cbMap;
 };
 
 BlockRecord* g_pBlocks = nullptr;
@@ -132,183 +135,224 @@ constexpr bool kMapLargeBlocks = true;
 
 // Returns zero-filled memory; *ppMapBase and *pcbMap describe the mapping to
 // release when it is one (null base: from calloc).
-BYTE* AllocZeroed(SIZE_T cbSize, void** ppMapBase, SIZE_T* pcbMap) {
-  *ppMapBase = nullptr;
-  *pcbMap = 0;
-  if (kMapLargeBlocks && cbSize >= kMapThreshold && cbSize <= SIZE_MAX - kHugePage) {
-    SIZE_T cbMap = cbSize + kHugePage;
-    void* pBase = mmap(nullptr, cbMap, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (pBase == MAP_FAILED) return nullptr;
-    uintptr_t uAligned = (reinterpret_cast<uintptr_t>(pBase) + kHugePage - 1) & ~(uintptr_t{kHugePage} - 1);
-    BYTE* pData = reinterpret_cast<BYTE*>(uAligned);
-    madvise(pData, cbSize, MADV_HUGEPAGE);  // a hint: without it, small pages
-    *ppMapBase = pBase;
-    *pcbMap = cbMap;
-    return pData;
-  }
-  return static_cast<BYTE*>(calloc(cbSize ? cbSize : 1, 1));
+BYTE* AllocZeroed(SIZE_T cbSize, void** ppMapBase, SIZE_T* pcbMap)
+{
+    *ppMapBase = nullptr;
+    *pcbMap = 0;
+    if (kMapLargeBlocks && cbSize >= kMapThreshold && cbSize <= SIZE_MAX - kHugePage) {
+        SIZE_T cbMap = cbSize + kHugePage;
+        void* pBase = mmap(nullptr, cbMap, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (pBase == MAP_FAILED) return nullptr;
+        uintptr_t uAligned = (reinterpret_cast<uintptr_t>(pBase) + kHugePage - 1) & ~(uintptr_t{kHugePage} - 1);
+        BYTE* pData = reinterpret_cast<BYTE*>(uAligned);
+        madvise(pData, cbSize, MADV_HUGEPAGE);  // a hint: without it, small pages
+        *ppMapBase = pBase;
+        *pcbMap = cbMap;
+        return pData;
+    }
+    return static_cast<BYTE*>(calloc(cbSize ? cbSize : 1, 1));
 }
 
-void FreeZeroed(BYTE* pData, void* pMapBase, SIZE_T cbMap) {
-  if (pMapBase) munmap(pMapBase, cbMap);
-  else free(pData);
+void FreeZeroed(BYTE* pData, void* pMapBase, SIZE_T cbMap)
+{
+    if (pMapBase)
+        munmap(pMapBase, cbMap);
+    else
+        free(pData);
 }
 
-BlockRecord* FindBlock(HGLOBAL hMem) {
-  for (BlockRecord* p = g_pBlocks; p; p = p->pNext) {
-    if (p->pHandle == hMem) return p;
-  }
-  return nullptr;
+BlockRecord* FindBlock(HGLOBAL hMem)
+{
+    for (BlockRecord* p = g_pBlocks; p; p = p->pNext) {
+        if (p->pHandle == hMem) return p;
+    }
+    return nullptr;
 }
 
 }  // namespace
 
-HFILE OpenFile(LPCSTR lpFileName, LPOFSTRUCT lpReOpenBuff, UINT uStyle) {
-  if (lpReOpenBuff) {
-    memset(lpReOpenBuff, 0, sizeof(*lpReOpenBuff));
-    lpReOpenBuff->cBytes = sizeof(*lpReOpenBuff);
-  }
-  // Windows refuses paths that do not fit the OFSTRUCT.
-  if (!lpFileName || strlen(lpFileName) >= OFS_MAXPATHNAME) {
-    if (lpReOpenBuff) lpReOpenBuff->nErrCode = 206;  // ERROR_FILENAME_EXCED_RANGE
-    return HFILE_ERROR;
-  }
-  std::string strResolved;
-  HFILE hFile = OpenResolved(lpFileName, static_cast<int>(uStyle), &strResolved);
-  if (lpReOpenBuff) {
-    if (hFile == HFILE_ERROR) {
-      lpReOpenBuff->nErrCode = 2;  // ERROR_FILE_NOT_FOUND
-    } else {
-      snprintf(lpReOpenBuff->szPathName, sizeof(lpReOpenBuff->szPathName), "%s", strResolved.c_str());
+HFILE OpenFile(LPCSTR lpFileName, LPOFSTRUCT lpReOpenBuff, UINT uStyle)
+{
+    if (lpReOpenBuff) {
+        memset(lpReOpenBuff, 0, sizeof(*lpReOpenBuff));
+        lpReOpenBuff->cBytes = sizeof(*lpReOpenBuff);
     }
-  }
-  return hFile;
+    // Windows refuses paths that do not fit the OFSTRUCT.
+    if (!lpFileName || strlen(lpFileName) >= OFS_MAXPATHNAME) {
+        if (lpReOpenBuff) lpReOpenBuff->nErrCode = 206;  // ERROR_FILENAME_EXCED_RANGE
+        return HFILE_ERROR;
+    }
+    std::string strResolved;
+    HFILE hFile = OpenResolved(lpFileName, static_cast<int>(uStyle), &strResolved);
+    if (lpReOpenBuff) {
+        if (hFile == HFILE_ERROR) {
+            lpReOpenBuff->nErrCode = 2;  // ERROR_FILE_NOT_FOUND
+        } else {
+            snprintf(lpReOpenBuff->szPathName, sizeof(lpReOpenBuff->szPathName), "%s", strResolved.c_str());
+        }
+    }
+    return hFile;
 }
 
-HFILE _lopen(LPCSTR lpPathName, int iReadWrite) {
-  std::string strResolved;
-  return OpenResolved(lpPathName, iReadWrite, &strResolved);
+HFILE _lopen(LPCSTR lpPathName, int iReadWrite)
+{
+    std::string strResolved;
+    return OpenResolved(lpPathName, iReadWrite, &strResolved);
 }
 
-UINT _lread(HFILE hFile, LPVOID lpBuffer, UINT uBytes) {
-  ++g_ulReadCalls;
-  BYTE* pOut = static_cast<BYTE*>(lpBuffer);
-  UINT uDone = 0;
-  while (uDone < uBytes) {
-    ssize_t n = read(hFile, pOut + uDone, uBytes - uDone);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return uDone ? uDone : static_cast<UINT>(HFILE_ERROR);
-    if (n == 0) break;
-    uDone += static_cast<UINT>(n);
-  }
-  return uDone;
+UINT _lread(HFILE hFile, LPVOID lpBuffer, UINT uBytes)
+{
+    ++g_ulReadCalls;
+    BYTE* pOut = static_cast<BYTE*>(lpBuffer);
+    UINT uDone = 0;
+    while (uDone < uBytes) {
+        ssize_t n = read(hFile, pOut + uDone, uBytes - uDone);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return uDone ? uDone : static_cast<UINT>(HFILE_ERROR);
+        if (n == 0) break;
+        uDone += static_cast<UINT>(n);
+    }
+    return uDone;
 }
 
-LONG _llseek(HFILE hFile, LONG lOffset, int iOrigin) {
-  int whence = iOrigin == FILE_CURRENT ? SEEK_CUR : iOrigin == FILE_END ? SEEK_END : SEEK_SET;
-  off_t pos = lseek(hFile, static_cast<off_t>(lOffset), whence);
-  if (pos < 0 || pos > static_cast<off_t>(INT32_MAX)) return HFILE_ERROR;
-  return static_cast<LONG>(pos);
+LONG _llseek(HFILE hFile, LONG lOffset, int iOrigin)
+{
+    int whence = iOrigin == FILE_CURRENT ? SEEK_CUR : iOrigin == FILE_END ? SEEK_END : SEEK_SET;
+    off_t pos = lseek(hFile, static_cast<off_t>(lOffset), whence);
+    if (pos < 0 || pos > static_cast<off_t>(INT32_MAX)) return HFILE_ERROR;
+    return static_cast<LONG>(pos);
 }
 
-HFILE _lclose(HFILE hFile) {
-  if (close(hFile) != 0) return HFILE_ERROR;
-  --g_lOpenFiles;
-  return 0;
+HFILE _lclose(HFILE hFile)
+{
+    if (close(hFile) != 0) return HFILE_ERROR;
+    --g_lOpenFiles;
+    return 0;
 }
 
-HGLOBAL GlobalAlloc(UINT uFlags, SIZE_T dwBytes) {
-  if (g_nFailAllocIn > 0 && --g_nFailAllocIn == 0) return nullptr;
-  bool bMoveable = (uFlags & GMEM_MOVEABLE) != 0;
-  BlockRecord* pRec = static_cast<BlockRecord*>(calloc(1, sizeof(BlockRecord)));
-  if (!pRec) return nullptr;
-  // Contents are always zeroed; GMEM_ZEROINIT callers may rely on it, and the
-  // others must not be able to see stale data by accident.
-  pRec->pData = AllocZeroed(dwBytes, &pRec->pMapBase, &pRec->cbMap);
-  if (!pRec->pData) {
+HGLOBAL GlobalAlloc(UINT uFlags, SIZE_T dwBytes)
+{
+    if (g_nFailAllocIn > 0 && --g_nFailAllocIn == 0) return nullptr;
+    bool bMoveable = (uFlags & GMEM_MOVEABLE) != 0;
+    BlockRecord* pRec = static_cast<BlockRecord*>(calloc(1, sizeof(BlockRecord)));
+    if (!pRec) return nullptr;
+    // Contents are always zeroed; GMEM_ZEROINIT callers may rely on it, and the
+    // others must not be able to see stale data by accident.
+    pRec->pData = AllocZeroed(dwBytes, &pRec->pMapBase, &pRec->cbMap);
+    if (!pRec->pData) {
+        free(pRec);
+        return nullptr;
+    }
+    pRec->cbSize = dwBytes;
+    pRec->bMoveable = bMoveable;
+    pRec->pHandle = bMoveable ? static_cast<void*>(pRec) : static_cast<void*>(pRec->pData);
+    pRec->pNext = g_pBlocks;
+    if (g_pBlocks) g_pBlocks->pPrev = pRec;
+    g_pBlocks = pRec;
+    ++g_lLiveBlocks;
+    return pRec->pHandle;
+}
+
+LPVOID GlobalLock(HGLOBAL hMem)
+{
+    BlockRecord* pRec = FindBlock(hMem);
+    if (!pRec) return nullptr;
+    if (pRec->bMoveable) ++pRec->uLocks;
+    return pRec->pData;
+}
+
+BOOL GlobalUnlock(HGLOBAL hMem)
+{
+    BlockRecord* pRec = FindBlock(hMem);
+    if (!pRec || !pRec->bMoveable || pRec->uLocks == 0) return FALSE;
+    --pRec->uLocks;
+    return pRec->uLocks != 0;
+}
+
+HGLOBAL GlobalFree(HGLOBAL hMem)
+{
+    BlockRecord* pRec = FindBlock(hMem);
+    if (!pRec) return hMem;  // failure, as on Windows
+    if (pRec->pPrev)
+        pRec->pPrev->pNext = pRec->pNext;
+    else
+        g_pBlocks = pRec->pNext;
+    if (pRec->pNext) pRec->pNext->pPrev = pRec->pPrev;
+    FreeZeroed(pRec->pData, pRec->pMapBase, pRec->cbMap);
     free(pRec);
+    --g_lLiveBlocks;
     return nullptr;
-  }
-  pRec->cbSize = dwBytes;
-  pRec->bMoveable = bMoveable;
-  pRec->pHandle = bMoveable ? static_cast<void*>(pRec) : static_cast<void*>(pRec->pData);
-  pRec->pNext = g_pBlocks;
-  if (g_pBlocks) g_pBlocks->pPrev = pRec;
-  g_pBlocks = pRec;
-  ++g_lLiveBlocks;
-  return pRec->pHandle;
 }
 
-LPVOID GlobalLock(HGLOBAL hMem) {
-  BlockRecord* pRec = FindBlock(hMem);
-  if (!pRec) return nullptr;
-  if (pRec->bMoveable) ++pRec->uLocks;
-  return pRec->pData;
+SIZE_T GlobalSize(HGLOBAL hMem)
+{
+    BlockRecord* pRec = FindBlock(hMem);
+    return pRec ? pRec->cbSize : 0;
 }
 
-BOOL GlobalUnlock(HGLOBAL hMem) {
-  BlockRecord* pRec = FindBlock(hMem);
-  if (!pRec || !pRec->bMoveable || pRec->uLocks == 0) return FALSE;
-  --pRec->uLocks;
-  return pRec->uLocks != 0;
+int lstrcmpA(LPCSTR lpString1, LPCSTR lpString2)
+{
+    if (!lpString1 || !lpString2) return (lpString1 ? 1 : 0) - (lpString2 ? 1 : 0);
+    int n = strcmp(lpString1, lpString2);
+    return n < 0 ? -1 : n > 0 ? 1 : 0;
 }
 
-HGLOBAL GlobalFree(HGLOBAL hMem) {
-  BlockRecord* pRec = FindBlock(hMem);
-  if (!pRec) return hMem;  // failure, as on Windows
-  if (pRec->pPrev) pRec->pPrev->pNext = pRec->pNext;
-  else g_pBlocks = pRec->pNext;
-  if (pRec->pNext) pRec->pNext->pPrev = pRec->pPrev;
-  FreeZeroed(pRec->pData, pRec->pMapBase, pRec->cbMap);
-  free(pRec);
-  --g_lLiveBlocks;
-  return nullptr;
+LPSTR lstrcpyA(LPSTR lpString1, LPCSTR lpString2)
+{
+    if (!lpString1 || !lpString2) return nullptr;
+    return strcpy(lpString1, lpString2);
 }
 
-SIZE_T GlobalSize(HGLOBAL hMem) {
-  BlockRecord* pRec = FindBlock(hMem);
-  return pRec ? pRec->cbSize : 0;
+LPSTR lstrcatA(LPSTR lpString1, LPCSTR lpString2)
+{
+    if (!lpString1 || !lpString2) return nullptr;
+    return strcat(lpString1, lpString2);
 }
 
-int lstrcmpA(LPCSTR lpString1, LPCSTR lpString2) {
-  if (!lpString1 || !lpString2) return (lpString1 ? 1 : 0) - (lpString2 ? 1 : 0);
-  int n = strcmp(lpString1, lpString2);
-  return n < 0 ? -1 : n > 0 ? 1 : 0;
+LPSTR lstrcpynA(LPSTR lpString1, LPCSTR lpString2, int iMaxLength)
+{
+    if (!lpString1 || !lpString2 || iMaxLength <= 0) return lpString1;
+    // Reads at most iMaxLength - 1 characters of the source, never its rest.
+    int i = 0;
+    for (; i < iMaxLength - 1 && lpString2[i]; ++i) lpString1[i] = lpString2[i];
+    lpString1[i] = '\0';
+    return lpString1;
 }
 
-LPSTR lstrcpyA(LPSTR lpString1, LPCSTR lpString2) {
-  if (!lpString1 || !lpString2) return nullptr;
-  return strcpy(lpString1, lpString2);
+int lstrlenA(LPCSTR lpString)
+{
+    return lpString ? static_cast<int>(strlen(lpString)) : 0;
 }
 
-LPSTR lstrcatA(LPSTR lpString1, LPCSTR lpString2) {
-  if (!lpString1 || !lpString2) return nullptr;
-  return strcat(lpString1, lpString2);
+int MessageBoxA(HWND, LPCSTR lpText, LPCSTR lpCaption, UINT)
+{
+    ++g_ulMessageBoxes;
+    g_strLastMessage = lpText ? lpText : "";
+    fprintf(stderr, "[%s] %s\n", lpCaption ? lpCaption : "", g_strLastMessage.c_str());
+    return IDOK;
 }
 
-LPSTR lstrcpynA(LPSTR lpString1, LPCSTR lpString2, int iMaxLength) {
-  if (!lpString1 || !lpString2 || iMaxLength <= 0) return lpString1;
-  // Reads at most iMaxLength - 1 characters of the source, never its rest.
-  int i = 0;
-  for (; i < iMaxLength - 1 && lpString2[i]; ++i) lpString1[i] = lpString2[i];
-  lpString1[i] = '\0';
-  return lpString1;
+unsigned long StandinReadCalls()
+{
+    return g_ulReadCalls;
 }
-
-int lstrlenA(LPCSTR lpString) {
-  return lpString ? static_cast<int>(strlen(lpString)) : 0;
+long StandinOpenFiles()
+{
+    return g_lOpenFiles;
 }
-
-int MessageBoxA(HWND, LPCSTR lpText, LPCSTR lpCaption, UINT) {
-  ++g_ulMessageBoxes;
-  g_strLastMessage = lpText ? lpText : "";
-  fprintf(stderr, "[%s] %s\n", lpCaption ? lpCaption : "", g_strLastMessage.c_str());
-  return IDOK;
+long StandinLiveBlocks()
+{
+    return g_lLiveBlocks;
 }
-
-unsigned long StandinReadCalls() { return g_ulReadCalls; }
-long StandinOpenFiles() { return g_lOpenFiles; }
-long StandinLiveBlocks() { return g_lLiveBlocks; }
-unsigned long StandinMessageBoxes() { return g_ulMessageBoxes; }
-const char* StandinLastMessageText() { return g_strLastMessage.c_str(); }
-void StandinFailAllocation(int nthNext) { g_nFailAllocIn = nthNext > 0 ? nthNext : 0; }
+unsigned long StandinMessageBoxes()
+{
+    return g_ulMessageBoxes;
+}
+const char* StandinLastMessageText()
+{
+    return g_strLastMessage.c_str();
+}
+void StandinFailAllocation(int nthNext)
+{
+    g_nFailAllocIn = nthNext > 0 ? nthNext : 0;
+}
