@@ -147,6 +147,19 @@ TEST_F(ShellTest, EnterInTheListPressesPlay)
     ASSERT_EQ(boxes_.Summary(), (std::vector<std::string>{"Hey!|T'as rien sélectionné!"}));
 }
 
+TEST_F(ShellTest, TabWalksTheControlsInTemplateOrder)
+{
+    const int order[] = {IDC_LEVELLIST,    IDC_VIEWER,    IDC_FULLSCREEN, IDC_SCALEUP,  IDC_NOSOUND,
+                         IDC_MUSICNOSOUND, IDC_NOGORE,    IDC_NOFLIES,    IDC_MIRROR,   IDC_PLAY,
+                         IDC_RANDOM,       IDC_FIREWORKS, IDC_ABOUT,      IDC_LEVELLIST};
+    ASSERT_EQ(GetFocus(), GetDlgItem(hDlg_, order[0]));
+    for (size_t i = 1; i < sizeof order / sizeof order[0]; ++i) {
+        PressKey(hDlg_, VK_TAB);
+        EXPECT_EQ(GetDlgCtrlID(GetFocus()), order[i]) << "after " << order[i - 1];
+    }
+    EXPECT_TRUE(boxes_.Boxes().empty());
+}
+
 TEST_F(ShellTest, AboutBoxIsOwnedAndInformative)
 {
     Click(hDlg_, IDC_ABOUT);
