@@ -23,7 +23,7 @@ done
 # on the display of whichever program started it first.
 if [ -z "${VBL_E2E_DISPLAY_READY:-}" ]; then
   export VBL_E2E_DISPLAY_READY=1
-  exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$exe"
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$exe"
 fi
 export VBL_WINEPREFIX=${VBL_E2E_WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/vbllm-wine-e2e}
 
