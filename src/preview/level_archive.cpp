@@ -23,6 +23,18 @@ LONG RecordsInFile(LONG lFileSize, LONG lCount)
     return lCount < llHeld ? lCount : static_cast<LONG>(llHeld);
 }
 
+// OpenFile keeps the path in its OFSTRUCT and refuses one of 128 characters or
+// more, while the level list holds names of up to 255: such an archive is
+// opened with _lopen, which gives the same kind of handle.
+HFILE OpenArchive(LPCSTR lpszPath)
+{
+    if (lstrlenA(lpszPath) < OFS_MAXPATHNAME) {
+        OFSTRUCT of;
+        return OpenFile(lpszPath, &of, OF_READ);
+    }
+    return _lopen(lpszPath, OF_READ);
+}
+
 }  // namespace
 
 void ReadLevelDirectory(HFILE hFile, LevelDirectory* pDir)
@@ -117,8 +129,7 @@ int ExtractLevelPcx(LPCSTR lpszLevelName, HBITMAP* phDib)
         lstrcpyA(lpszPath, kLevelDirPrefix);
         lstrcatA(lpszPath, lpszLevelName ? lpszLevelName : "");
         lstrcatA(lpszPath, kLevelExtension);
-        OFSTRUCT of;
-        hFile = OpenFile(lpszPath, &of, OF_READ);
+        hFile = OpenArchive(lpszPath);
         GlobalFree(lpszPath);
     }
     if (hFile == HFILE_ERROR) {
