@@ -91,6 +91,38 @@ TEST(CatalogueTest, OddEntriesAreListedAsTheSearchReturnsThem)
     CloseMainDialog(hDlg);
 }
 
+// FindNextFileA that fails, as a disk error would, once nFailAfter entries
+// have been returned by it.
+decltype(&FindNextFileA) g_pRealFindNextFileA = nullptr;
+int g_nFindNextLeft = 0;
+
+BOOL WINAPI FailingFindNextFileA(HANDLE hFind, LPWIN32_FIND_DATAA pData)
+{
+    if (g_nFindNextLeft-- > 0) return g_pRealFindNextFileA(hFind, pData);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+
+TEST(CatalogueTest, SearchFailingMidwayKeepsWhatWasAddedAndLeavesTheDash)
+{
+    GameFolder folder;
+    MessageBoxCapture boxes;
+    for (const char* name : {"a.dat", "b.dat", "c.dat", "d.dat"}) folder.AddFile(std::string("levels\\") + name);
+    g_nFindNextLeft = 1;  // the first entry, one more, then the failure
+    Install("FindNextFileA", &FailingFindNextFileA, &g_pRealFindNextFileA);
+    HWND hDlg = CreateMainDialog();
+    Uninstall("FindNextFileA", g_pRealFindNextFileA);
+    EXPECT_EQ(boxes.Summary(), (std::vector<std::string>{
+                                   "Erreur|Erreur en cherchant le fichier .dat suivant",
+                                   "Erreur|Erreur pendant la recherche des fichiers des niveaux",
+                               }));
+    ExpectErrorBoxesPlain(boxes);
+    EXPECT_EQ(ListEntries(hDlg).size(), 2u);
+    EXPECT_EQ(g_nNumberLevels, 2);
+    EXPECT_EQ(ItemText(hDlg, IDC_COUNT), "-");
+    CloseMainDialog(hDlg);
+}
+
 TEST(CatalogueTest, RandomOnEmptyAndSingleLists)
 {
     {

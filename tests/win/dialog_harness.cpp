@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "main/app_state.h"
 #include "main/main_dialog.h"
@@ -51,6 +52,28 @@ BOOL CALLBACK ReadChild(HWND hChild, LPARAM lParam)
         if (!text.empty() && pRecord->text.empty()) pRecord->text = text;
     }
     return TRUE;
+}
+
+// The import slot through which this executable calls `name`, or null.
+void** ImportSlot(const char* name)
+{
+    auto* pBase = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+    const auto* pDos = reinterpret_cast<const IMAGE_DOS_HEADER*>(pBase);
+    const auto* pNt = reinterpret_cast<const IMAGE_NT_HEADERS*>(pBase + pDos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& dir = pNt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* pImp = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(pBase + dir.VirtualAddress); pImp->Name != 0; ++pImp) {
+        if (pImp->OriginalFirstThunk == 0) continue;
+        auto* pName = reinterpret_cast<IMAGE_THUNK_DATA*>(pBase + pImp->OriginalFirstThunk);
+        auto* pSlot = reinterpret_cast<IMAGE_THUNK_DATA*>(pBase + pImp->FirstThunk);
+        for (; pName->u1.AddressOfData != 0; ++pName, ++pSlot) {
+            if (IMAGE_SNAP_BY_ORDINAL(pName->u1.Ordinal)) continue;
+            const auto* pByName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(pBase + pName->u1.AddressOfData);
+            if (std::strcmp(reinterpret_cast<const char*>(pByName->Name), name) == 0) {
+                return reinterpret_cast<void**>(&pSlot->u1.Function);
+            }
+        }
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -282,4 +305,17 @@ std::string ItemText(HWND hDlg, int nId)
     char sz[512] = {};
     GetDlgItemTextA(hDlg, nId, sz, sizeof sz);
     return sz;
+}
+
+void* Redirect(const char* name, void* pHook)
+{
+    void** pSlot = ImportSlot(name);
+    EXPECT_NE(pSlot, nullptr) << name << " is not imported";
+    if (pSlot == nullptr) return nullptr;
+    DWORD dwOld = 0;
+    VirtualProtect(pSlot, sizeof *pSlot, PAGE_READWRITE, &dwOld);
+    void* pPrevious = *pSlot;
+    *pSlot = pHook;
+    VirtualProtect(pSlot, sizeof *pSlot, dwOld, &dwOld);
+    return pPrevious;
 }

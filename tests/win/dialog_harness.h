@@ -57,6 +57,23 @@ private:
     char previous_[MAX_PATH] = {};
 };
 
+// Points this executable's import slot for the function `name` at pHook and
+// returns what it held before (null, after a test failure, when the program
+// does not import it). Lets a test count or fail the program's own calls.
+void* Redirect(const char* name, void* pHook);
+
+template <typename F>
+void Install(const char* name, F hook, F* pOriginal)
+{
+    *pOriginal = reinterpret_cast<F>(Redirect(name, reinterpret_cast<void*>(hook)));
+}
+
+template <typename F>
+void Uninstall(const char* name, F original)
+{
+    Redirect(name, reinterpret_cast<void*>(original));
+}
+
 // Creates the main dialog (template 101, MainDlgProc) in the current
 // directory, shown, with the globals at their start values.
 HWND CreateMainDialog();

@@ -229,54 +229,6 @@ BOOL WINAPI HookGlobalUnlock(HGLOBAL h)
     return g_original.globalUnlock(h);
 }
 
-// The import slot through which this executable calls `name`, or null.
-void** ImportSlot(const char* name)
-{
-    auto* pBase = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
-    const auto* pDos = reinterpret_cast<const IMAGE_DOS_HEADER*>(pBase);
-    const auto* pNt = reinterpret_cast<const IMAGE_NT_HEADERS*>(pBase + pDos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& dir = pNt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (auto* pImp = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(pBase + dir.VirtualAddress); pImp->Name != 0; ++pImp) {
-        if (pImp->OriginalFirstThunk == 0) continue;
-        auto* pName = reinterpret_cast<IMAGE_THUNK_DATA*>(pBase + pImp->OriginalFirstThunk);
-        auto* pSlot = reinterpret_cast<IMAGE_THUNK_DATA*>(pBase + pImp->FirstThunk);
-        for (; pName->u1.AddressOfData != 0; ++pName, ++pSlot) {
-            if (IMAGE_SNAP_BY_ORDINAL(pName->u1.Ordinal)) continue;
-            const auto* pByName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(pBase + pName->u1.AddressOfData);
-            if (std::strcmp(reinterpret_cast<const char*>(pByName->Name), name) == 0) {
-                return reinterpret_cast<void**>(&pSlot->u1.Function);
-            }
-        }
-    }
-    return nullptr;
-}
-
-// Replaces the slot's target, returning the previous one.
-void* Redirect(const char* name, void* pHook)
-{
-    void** pSlot = ImportSlot(name);
-    EXPECT_NE(pSlot, nullptr) << name << " is not imported";
-    if (pSlot == nullptr) return nullptr;
-    DWORD dwOld = 0;
-    VirtualProtect(pSlot, sizeof *pSlot, PAGE_READWRITE, &dwOld);
-    void* pPrevious = *pSlot;
-    *pSlot = pHook;
-    VirtualProtect(pSlot, sizeof *pSlot, dwOld, &dwOld);
-    return pPrevious;
-}
-
-template <typename F>
-void Install(const char* name, F hook, F* pOriginal)
-{
-    *pOriginal = reinterpret_cast<F>(Redirect(name, reinterpret_cast<void*>(hook)));
-}
-
-template <typename F>
-void Uninstall(const char* name, F original)
-{
-    Redirect(name, reinterpret_cast<void*>(original));
-}
-
 // Counts calls while it lives; starts from zero.
 class CallCounter {
 public:
