@@ -17,14 +17,14 @@ game=${1:-}
 if [ -z "$game" ]; then
   game=$(tools/demo/make-demo.sh build/win64 build/native/vbltool "$root/build/demo")
   echo "demo game folder: $game"
-else
-  game=$(cd "$game" && pwd)
-  cp build/win64/vblLM.exe "$game/"
 fi
+# The program runs from the build tree with the game folder as its current
+# directory: nothing is written into a player's folder.
+export VBL_PROGRAM="$root/build/win64/vblLM.exe"
 cd "$game"
 
 if [ -n "${DISPLAY:-}" ]; then
-  exec "$root/cmake/wine-run.sh" vblLM.exe
+  exec "$root/cmake/wine-run.sh" "$VBL_PROGRAM"
 fi
 
 shot="$root/build/vblLM-screenshot.png"

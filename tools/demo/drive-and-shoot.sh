@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Runs vblLM.exe from the current folder on the current (virtual) display,
-# acts as a person would (Down: first level; Tab, Space: tick the viewer),
-# saves a screenshot to $VBL_SCREENSHOT and closes the program.
+# Runs $VBL_PROGRAM (default: the current folder's vblLM.exe) in the current
+# folder on the current (virtual) display, acts as a person would (Down:
+# first level; Tab, Space: tick the viewer), saves a screenshot to
+# $VBL_SCREENSHOT and closes the program.
 set -euo pipefail
 root=$1
-"$root/cmake/wine-run.sh" vblLM.exe &
+"$root/cmake/wine-run.sh" "${VBL_PROGRAM:-vblLM.exe}" &
 pid=$!
 # Wine shows its windows inside one virtual-desktop X window.
 for _ in $(seq 1 120); do
