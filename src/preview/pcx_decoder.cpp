@@ -218,12 +218,10 @@ HGLOBAL AllocPackedDib(const PcxLayout& lay, const RGBQUAD* pTable, UINT uColour
 // One byte of plane p, byte x of a scan line: its bits, most significant
 // first, are plane p's bits of pixels 8x to 8x + 7, ORed into row bytes 4x
 // to 4x + 3. Row bytes past the stride are pixels beyond the width: dropped.
-void PlacePlaneByte(BYTE* pRow, DWORD dwStride, int nBytesPerLine, int64_t llPos, BYTE bValue)
+void PlacePlaneByte(BYTE* pRow, DWORD dwStride, int p, int x, BYTE bValue)
 {
-    int p = static_cast<int>(llPos / nBytesPerLine);
-    int64_t x = llPos % nBytesPerLine;
     for (int i = 0; i < 4; ++i) {
-        int64_t idx = 4 * x + i;
+        DWORD idx = 4 * static_cast<DWORD>(x) + static_cast<DWORD>(i);
         if (idx >= dwStride) return;
         BYTE b = 0;
         if (bValue & (0x80 >> (2 * i))) b |= HighMasks[p];
@@ -234,11 +232,29 @@ void PlacePlaneByte(BYTE* pRow, DWORD dwStride, int nBytesPerLine, int64_t llPos
 
 // Plane p (red, green, blue) byte x is one component of pixel x, stored in
 // the DIB's blue, green, red order; pixels beyond the width are dropped.
-void PlaceRgbByte(BYTE* pRow, LONG lWidth, int nBytesPerLine, int64_t llPos, BYTE bValue)
+void PlaceRgbByte(BYTE* pRow, LONG lWidth, int p, int x, BYTE bValue)
 {
-    int p = static_cast<int>(llPos / nBytesPerLine);
-    int64_t x = llPos % nBytesPerLine;
-    if (x < lWidth) pRow[3 * x + (2 - p)] = bValue;
+    if (x < lWidth) pRow[3 * static_cast<size_t>(x) + static_cast<size_t>(2 - p)] = bValue;
+}
+
+// Stores n copies of bValue from scan-line position nPos on, plane by plane.
+// A line holds fewer than 2^23 bytes (bytes per line times planes), so the
+// plane and byte are found with one int division per run and then stepped:
+// no 64-bit division, which 32-bit x86 makes a library call, runs per byte.
+void PlaceRunInPlanes(const PcxLayout& lay, BYTE* pRow, int nPos, int n, BYTE bValue)
+{
+    int p = nPos / lay.nBytesPerLine;
+    int x = nPos % lay.nBytesPerLine;
+    for (int j = 0; j < n; ++j) {
+        if (lay.placement == kPlacePlanes)
+            PlacePlaneByte(pRow, lay.dwStride, p, x, bValue);
+        else
+            PlaceRgbByte(pRow, lay.lWidth, p, x, bValue);
+        if (++x == lay.nBytesPerLine) {
+            x = 0;
+            ++p;
+        }
+    }
 }
 
 // Stores nCount copies of bValue from the cursor on. The caller has checked
@@ -261,12 +277,7 @@ void PlaceRun(const PcxLayout& lay, BYTE* pPixels, PcxCursor* pCur, BYTE bValue,
                 }
             }
         } else {
-            for (int64_t j = 0; j < n; ++j) {
-                if (lay.placement == kPlacePlanes)
-                    PlacePlaneByte(pRow, lay.dwStride, lay.nBytesPerLine, pCur->llPos + j, bValue);
-                else
-                    PlaceRgbByte(pRow, lay.lWidth, lay.nBytesPerLine, pCur->llPos + j, bValue);
-            }
+            PlaceRunInPlanes(lay, pRow, static_cast<int>(pCur->llPos), static_cast<int>(n), bValue);
         }
         pCur->llPos += n;
         llCount -= n;
