@@ -7,6 +7,8 @@ namespace {
 
 constexpr DWORD kCoreHeaderBytes = sizeof(BITMAPCOREHEADER);  // 12
 constexpr DWORD kInfoHeaderBytes = sizeof(BITMAPINFOHEADER);  // 40
+// Header and colour table never span 2 GiB in a DIB that GDI could take.
+constexpr uint64_t kMaxBitsOffset = INT32_MAX;
 
 bool IsCoreHeader(const BITMAPINFO* lpbi)
 {
@@ -85,7 +87,13 @@ int DIBitmapColors(const BITMAPINFO* lpbi)
 
 const BYTE* DIBitmapBits(const BITMAPINFO* lpbi)
 {
-    return reinterpret_cast<const BYTE*>(lpbi) + BitsOffset(lpbi);
+    // The offset can reach 2^34 bytes: added as it stands to a 32-bit address
+    // it would wrap back into the header. Past kMaxBitsOffset it is refused
+    // alike in every build, and the address is never left to wrap.
+    const uint64_t cbOffset = BitsOffset(lpbi);
+    const uintptr_t uBase = reinterpret_cast<uintptr_t>(lpbi);
+    if (cbOffset > kMaxBitsOffset || cbOffset > UINTPTR_MAX - uBase) return nullptr;
+    return reinterpret_cast<const BYTE*>(lpbi) + static_cast<size_t>(cbOffset);
 }
 
 bool DIBitmapFitsBlock(const BITMAPINFO* lpbi, SIZE_T cbBlock)
@@ -113,6 +121,6 @@ bool DIBitmapFitsBlock(const BITMAPINFO* lpbi, SIZE_T cbBlock)
     // The offset is below 2^35; the rows are compared by division, since
     // stride times height may not fit in 64 bits.
     const uint64_t cbOffset = BitsOffset(lpbi);
-    if (cbOffset > cbBlock) return false;
+    if (cbOffset > cbBlock || cbOffset > kMaxBitsOffset) return false;
     return uHeight <= (cbBlock - cbOffset) / RowStride(uWidth, wBitCount);
 }

@@ -12,7 +12,8 @@
 int DIBitmapColors(const BITMAPINFO* lpbi);
 
 // Address of the first pixel byte: right after the header and its colour
-// table, inside the same block as lpbi.
+// table, inside the same block as lpbi. Null when header and table would
+// span 2 GiB or more (a colour count no usable block holds).
 const BYTE* DIBitmapBits(const BITMAPINFO* lpbi);
 
 // True when a block of cbBlock bytes starting at lpbi holds everything that
