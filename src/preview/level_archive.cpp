@@ -23,12 +23,16 @@ LONG RecordsInFile(LONG lFileSize, LONG lCount)
     return lCount < llHeld ? lCount : static_cast<LONG>(llHeld);
 }
 
-// OpenFile keeps the path in its OFSTRUCT and refuses one of 128 characters or
-// more, while the level list holds names of up to 255: such an archive is
-// opened with _lopen, which gives the same kind of handle.
+// OpenFile copies the full form of the path (current directory included)
+// into its OFSTRUCT and refuses one that does not fit there, 128 characters
+// with the NUL: a game folder a few levels deep is enough. Such an archive is
+// opened with _lopen, which gives the same kind of handle and takes any path
+// the system does.
 HFILE OpenArchive(LPCSTR lpszPath)
 {
-    if (lstrlenA(lpszPath) < OFS_MAXPATHNAME) {
+    char szFull[OFS_MAXPATHNAME];
+    DWORD dwFull = GetFullPathNameA(lpszPath, sizeof(szFull), szFull, nullptr);
+    if (dwFull != 0 && dwFull < sizeof(szFull)) {
         OFSTRUCT of;
         return OpenFile(lpszPath, &of, OF_READ);
     }

@@ -1,6 +1,7 @@
 // Level archive lookup: which entry is decoded, what never matches, and
 // directories that lie about their size.
 #include <cstring>
+#include <filesystem>
 
 #include "preview/level_archive.h"
 #include "preview/pcx_decoder.h"
@@ -191,8 +192,16 @@ TEST_F(LevelArchiveTest, MissingArchiveShowsOneMessage)
 
 TEST_F(LevelArchiveTest, LongLevelNameOpensItsOwnArchive)
 {
-    // 40 characters, and 200: a path past what OpenFile itself accepts.
-    for (size_t nLength : {40u, 200u}) {
+    // From a game folder past 150 characters, where OpenFile takes no path: a
+    // name of 40 characters, and the longest whose full path
+    // "<folder>\Levels\<name>.dat" stays below MAX_PATH.
+    std::string dir = "game";
+    while (std::filesystem::current_path().string().size() + dir.size() < 160) dir += "/deeper-folder";
+    std::filesystem::create_directories(dir);
+    std::filesystem::current_path(dir);
+    const size_t nFolder = std::filesystem::current_path().string().size();
+    ASSERT_GE(nFolder, 150u);
+    for (size_t nLength : {size_t{40}, MAX_PATH - 1 - nFolder - 12}) {
         std::string name(nLength, 'n');
         name[0] = 'A';
         Bytes a = ArchiveOf({{"level.pcx", TaggedPcx(8)}});

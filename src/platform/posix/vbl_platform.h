@@ -148,8 +148,13 @@ static_assert(sizeof(BITMAPFILEHEADER) == 14, "BITMAPFILEHEADER layout");
 // 16-bit-style file calls. Paths take '\' or '/'; a component that does not
 // exist under its exact name is looked up without regard to letter case, so
 // ".\Levels\x.dat" opens "./levels/x.dat". Directories never open.
+// As on Windows, OpenFile refuses a path whose full form (current directory
+// included) is 128 characters or more, _lopen one of MAX_PATH or more.
 HFILE OpenFile(LPCSTR lpFileName, LPOFSTRUCT lpReOpenBuff, UINT uStyle);
 HFILE _lopen(LPCSTR lpPathName, int iReadWrite);
+// The absolute form of a path, with '/' separators; Windows' contract for
+// the result and the buffer size.
+DWORD GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBuffer, LPSTR* lpFilePart);
 UINT _lread(HFILE hFile, LPVOID lpBuffer, UINT uBytes);
 LONG _llseek(HFILE hFile, LONG lOffset, int iOrigin);
 HFILE _lclose(HFILE hFile);

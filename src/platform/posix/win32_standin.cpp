@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -76,6 +77,45 @@ std::string ResolvePath(LPCSTR lpPath)
         strOut = strTry;
     }
     return strOut;
+}
+
+// The absolute form Windows gives a path before opening it: the current
+// directory in front of a relative one, "." and ".." components folded away.
+// Its length is what the system's path limits apply to. Empty on failure.
+std::string FullPathOf(LPCSTR lpPath)
+{
+    std::string strIn(lpPath);
+    for (char& c : strIn) {
+        if (c == '\\') c = '/';
+    }
+    if (strIn.empty() || strIn[0] != '/') {
+        char szCwd[PATH_MAX];
+        if (!getcwd(szCwd, sizeof(szCwd))) return std::string();
+        strIn = std::string(szCwd) + "/" + strIn;
+    }
+    std::vector<std::string> parts;
+    size_t pos = 0;
+    while (pos <= strIn.size()) {
+        size_t end = strIn.find('/', pos);
+        if (end == std::string::npos) end = strIn.size();
+        std::string strPart = strIn.substr(pos, end - pos);
+        pos = end + 1;
+        if (strPart == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!strPart.empty() && strPart != ".") {
+            parts.push_back(strPart);
+        }
+    }
+    std::string strOut;
+    for (const std::string& strPart : parts) strOut += "/" + strPart;
+    return strOut.empty() ? "/" : strOut;
+}
+
+// Full path length below the given limit (which counts the NUL).
+bool FullPathFits(LPCSTR lpPath, size_t cchLimit)
+{
+    std::string strFull = FullPathOf(lpPath);
+    return !strFull.empty() && strFull.size() < cchLimit;
 }
 
 HFILE OpenResolved(LPCSTR lpPath, int iMode, std::string* pResolved)
@@ -177,8 +217,9 @@ HFILE OpenFile(LPCSTR lpFileName, LPOFSTRUCT lpReOpenBuff, UINT uStyle)
         memset(lpReOpenBuff, 0, sizeof(*lpReOpenBuff));
         lpReOpenBuff->cBytes = sizeof(*lpReOpenBuff);
     }
-    // Windows refuses paths that do not fit the OFSTRUCT.
-    if (!lpFileName || strlen(lpFileName) >= OFS_MAXPATHNAME) {
+    // Windows refuses a path whose full form does not fit the OFSTRUCT, however
+    // short the path as given.
+    if (!lpFileName || !FullPathFits(lpFileName, OFS_MAXPATHNAME)) {
         if (lpReOpenBuff) lpReOpenBuff->nErrCode = 206;  // ERROR_FILENAME_EXCED_RANGE
         return HFILE_ERROR;
     }
@@ -188,7 +229,7 @@ HFILE OpenFile(LPCSTR lpFileName, LPOFSTRUCT lpReOpenBuff, UINT uStyle)
         if (hFile == HFILE_ERROR) {
             lpReOpenBuff->nErrCode = 2;  // ERROR_FILE_NOT_FOUND
         } else {
-            snprintf(lpReOpenBuff->szPathName, sizeof(lpReOpenBuff->szPathName), "%s", strResolved.c_str());
+            snprintf(lpReOpenBuff->szPathName, sizeof(lpReOpenBuff->szPathName), "%s", FullPathOf(lpFileName).c_str());
         }
     }
     return hFile;
@@ -196,8 +237,22 @@ HFILE OpenFile(LPCSTR lpFileName, LPOFSTRUCT lpReOpenBuff, UINT uStyle)
 
 HFILE _lopen(LPCSTR lpPathName, int iReadWrite)
 {
+    // The ANSI file calls take no path whose full form reaches MAX_PATH.
+    if (!lpPathName || !FullPathFits(lpPathName, MAX_PATH)) return HFILE_ERROR;
     std::string strResolved;
     return OpenResolved(lpPathName, iReadWrite, &strResolved);
+}
+
+DWORD GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBuffer, LPSTR* lpFilePart)
+{
+    if (lpFilePart) *lpFilePart = nullptr;
+    if (!lpFileName || !*lpFileName) return 0;
+    std::string strFull = FullPathOf(lpFileName);
+    if (strFull.empty()) return 0;
+    if (strFull.size() >= nBufferLength || !lpBuffer) return static_cast<DWORD>(strFull.size() + 1);
+    memcpy(lpBuffer, strFull.c_str(), strFull.size() + 1);
+    if (lpFilePart && strFull.back() != '/') *lpFilePart = lpBuffer + strFull.rfind('/') + 1;
+    return static_cast<DWORD>(strFull.size());
 }
 
 UINT _lread(HFILE hFile, LPVOID lpBuffer, UINT uBytes)
