@@ -126,6 +126,8 @@ struct Calls {
     bool failCreateDIBitmap = false;
     bool failGetDC = false;
     bool failGlobalLock = false;
+    SIZE_T cbAllocLimit = 0;  // when not 0, GlobalAlloc refuses larger blocks
+    int refusedAllocs = 0;
 };
 Calls g_calls;
 
@@ -204,6 +206,10 @@ BOOL WINAPI HookBitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1
 
 HGLOBAL WINAPI HookGlobalAlloc(UINT uFlags, SIZE_T cb)
 {
+    if (g_calls.cbAllocLimit != 0 && cb > g_calls.cbAllocLimit) {
+        ++g_calls.refusedAllocs;
+        return nullptr;
+    }
     HGLOBAL h = g_original.globalAlloc(uFlags, cb);
     if (h != nullptr) g_calls.liveBlocks.insert(h);
     return h;
@@ -557,6 +563,47 @@ TEST(PreviewTest, FailedLoadsAreReportedInOrderAndLeaveTheDialogUsable)
     SelectEntry(hDlg, 0);
     EXPECT_PICTURE(hDlg, 1);
     EXPECT_TRUE(boxes.Boxes().empty());
+    CloseMainDialog(hDlg);
+    EXPECT_TRUE(g_calls.liveBitmaps.empty());
+}
+
+TEST(PreviewTest, DeepGameFolderPreviewsAndOutlivesARefusedPictureBlock)
+{
+    // The game folder past 150 characters, where OpenFile takes no path.
+    GameFolder folder;
+    std::string deep = "game";
+    while (folder.Path().size() + deep.size() < 160) deep += "\\deeper folder";
+    // A header asking for 8192 x 8192 pixels of 4 planes of 8 bits: 256 MiB,
+    // more than a 32-bit process may find in one piece.
+    std::string huge = MakePcx(2, 2, 1).substr(0, 128);
+    PutLe16(&huge, 8, 8191);
+    PutLe16(&huge, 10, 8191);
+    huge[65] = 4;
+    PutLe16(&huge, 66, 8192);
+    folder.AddFile(deep + "\\levels\\a_first.dat", LevelWithPicture(1));
+    folder.AddFile(deep + "\\levels\\b_huge.dat", MakeArchive({{"level.pcx", huge}}));
+    folder.AddFile(deep + "\\levels\\c_next.dat", LevelWithPicture(3));
+    ASSERT_TRUE(SetCurrentDirectoryA((folder.Path() + "\\" + deep).c_str()));
+    char szCurrent[MAX_PATH] = {};
+    ASSERT_GE(GetCurrentDirectoryA(sizeof szCurrent, szCurrent), 150u);
+    MessageBoxCapture boxes;
+    CallCounter counter;
+    g_calls.cbAllocLimit = SIZE_T{64} << 20;
+    HWND hDlg = CreateMainDialog();
+    Click(hDlg, IDC_VIEWER);
+    SelectEntry(hDlg, 0);
+    EXPECT_PICTURE(hDlg, 1);
+    EXPECT_TRUE(boxes.Boxes().empty());
+
+    SelectEntry(hDlg, 1);
+    EXPECT_EQ(g_calls.refusedAllocs, 1);
+    EXPECT_EQ(boxes.Summary(), std::vector<std::string>{kNoBitmap});
+    ExpectNothingHeld("after a refused picture block");
+    // Still working: it lists, shows the next level, and closes.
+    EXPECT_EQ(ListEntries(hDlg), (std::vector<std::string>{"a_first", "b_huge", "c_next"}));
+    SelectEntry(hDlg, 2);
+    EXPECT_PICTURE(hDlg, 3);
+    EXPECT_EQ(boxes.Boxes().size(), 1u);
     CloseMainDialog(hDlg);
     EXPECT_TRUE(g_calls.liveBitmaps.empty());
 }
