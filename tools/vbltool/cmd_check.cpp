@@ -41,6 +41,7 @@ void CheckDirectory(HFILE hFile, CheckedFile* pFile)
 {
     LevelDirectory dir;
     ReadLevelDirectory(hFile, &dir);
+    if (!dir.bCountRead) Say(pFile, true, "the file is too short to hold an entry count");
     if (dir.lCount > dir.lRecords) {
         Say(pFile, false, "the entry count is %ld but the file holds only %ld directory records",
             static_cast<long>(dir.lCount), static_cast<long>(dir.lRecords));
