@@ -1,6 +1,7 @@
 #include "preview/level_entry_check.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
