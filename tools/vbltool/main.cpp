@@ -27,7 +27,7 @@ const char kHelp[] =
     "  vbltool unpack levels/castle.dat castle/   # then: vbltool pack castle.dat castle/level.pcx ...\n"
     "  vbltool check levels/*.dat                 # before publishing a level pack\n"
     "\n"
-    "Exit status: 0 done, 1 failed (one-line reason on stderr), 2 bad usage.\n";
+    "Exit status: 0 done, 1 failed (the reason on stderr; check reports on stdout), 2 bad usage.\n";
 
 }  // namespace
 
