@@ -96,31 +96,41 @@ const BYTE* DIBitmapBits(const BITMAPINFO* lpbi)
     return reinterpret_cast<const BYTE*>(lpbi) + static_cast<size_t>(cbOffset);
 }
 
-bool DIBitmapFitsBlock(const BITMAPINFO* lpbi, SIZE_T cbBlock)
+const char* DIBitmapRefusal(const BITMAPINFO* lpbi, SIZE_T cbBlock)
 {
-    if (cbBlock < sizeof(DWORD)) return false;
+    if (cbBlock < sizeof(DWORD)) return "the block is smaller than a header";
     const DWORD cbHeader = lpbi->bmiHeader.biSize;
     uint64_t uWidth = 0;
     uint64_t uHeight = 0;
     if (cbHeader == kCoreHeaderBytes) {
-        if (cbBlock < kCoreHeaderBytes) return false;
+        if (cbBlock < kCoreHeaderBytes) return "the block is smaller than its header";
         const auto* pCore = reinterpret_cast<const BITMAPCOREHEADER*>(lpbi);
         uWidth = pCore->bcWidth;
         uHeight = pCore->bcHeight;
     } else {
-        if (cbHeader < kInfoHeaderBytes || cbBlock < cbHeader) return false;
+        if (cbHeader < kInfoHeaderBytes || cbBlock < cbHeader) return "the header size is not one of a bitmap";
         const BITMAPINFOHEADER& bih = lpbi->bmiHeader;
-        if (bih.biCompression != BI_RGB || bih.biWidth <= 0 || bih.biHeight == 0) return false;
+        if (bih.biCompression != BI_RGB) return "the pixels are compressed";
+        if (bih.biWidth <= 0 || bih.biHeight == 0) return "the picture has no pixels";
         uWidth = static_cast<uint64_t>(bih.biWidth);
         // A negative height is a top-down DIB of as many rows.
         const int64_t lHeight = bih.biHeight;
         uHeight = static_cast<uint64_t>(lHeight < 0 ? -lHeight : lHeight);
     }
     const WORD wBitCount = BitCount(lpbi);
-    if (!IsPixelBitCount(wBitCount) || uWidth == 0 || uHeight == 0) return false;
+    if (!IsPixelBitCount(wBitCount)) return "its bits per pixel are not 1, 4, 8, 16, 24 or 32";
+    if (uWidth == 0 || uHeight == 0) return "the picture has no pixels";
     // The offset is below 2^35; the rows are compared by division, since
     // stride times height may not fit in 64 bits.
     const uint64_t cbOffset = BitsOffset(lpbi);
-    if (cbOffset > cbBlock || cbOffset > kMaxBitsOffset) return false;
-    return uHeight <= (cbBlock - cbOffset) / RowStride(uWidth, wBitCount);
+    if (cbOffset > cbBlock || cbOffset > kMaxBitsOffset ||
+        uHeight > (cbBlock - cbOffset) / RowStride(uWidth, wBitCount)) {
+        return "its colour table or pixel rows reach past the block";
+    }
+    return nullptr;
+}
+
+bool DIBitmapFitsBlock(const BITMAPINFO* lpbi, SIZE_T cbBlock)
+{
+    return DIBitmapRefusal(lpbi, cbBlock) == nullptr;
 }

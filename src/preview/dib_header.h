@@ -24,3 +24,7 @@ const BYTE* DIBitmapBits(const BITMAPINFO* lpbi);
 // forms and layouts that the conversion does not read through DIBitmapBits
 // (compressed or bit-field pixels, bit counts a DIB cannot have).
 bool DIBitmapFitsBlock(const BITMAPINFO* lpbi, SIZE_T cbBlock);
+
+// Why DIBitmapFitsBlock is false (a short English phrase for the tools, that
+// lives as long as the program), or null when it is true.
+const char* DIBitmapRefusal(const BITMAPINFO* lpbi, SIZE_T cbBlock);

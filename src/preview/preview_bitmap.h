@@ -3,9 +3,7 @@
 #pragma once
 #include <windows.h>
 
-// Top-left corner of the picture in the dialog's client area, in pixels.
-constexpr int kPreviewLeft = 263;
-constexpr int kPreviewTop = 7;
+#include "preview/preview_area.h"
 
 // Makes a device-dependent bitmap for hDlg's display from the packed DIB
 // whose global handle travels in hDib. The block is only read: it stays the

@@ -20,7 +20,9 @@ expect() {  # expect STATUS DESCRIPTION COMMAND...
 fail() { echo "FAIL  $1"; failures=$((failures + 1)); }
 
 expect 0 "--help" "$vbltool" --help
-for cmd in pcx2bmp preview list pack cmdline; do grep -q "^  $cmd " out.txt || fail "--help does not list $cmd"; done
+for cmd in pcx2bmp preview list pack unpack check cmdline; do grep -q "^  $cmd " out.txt || fail "--help does not list $cmd"; done
+expect 0 "--version" "$vbltool" --version
+grep -Eqx 'vbltool [0-9]+(\.[0-9]+)+' out.txt || fail "--version printed: $(cat out.txt)"
 expect 2 "no command" "$vbltool"
 expect 2 "unknown command" "$vbltool" frobnicate
 expect 2 "pcx2bmp with one argument" "$vbltool" pcx2bmp only.pcx
@@ -74,6 +76,82 @@ expect 0 "cmdline, fireworks ignores the level" "$vbltool" cmdline --nogore --fi
 [ "$(cat out.txt)" = 'params: " -fireworks -nogore"' ] || fail "cmdline fireworks: $(cat out.txt)"
 expect 2 "cmdline without a level" "$vbltool" cmdline --mirror
 expect 2 "cmdline with an unknown switch" "$vbltool" cmdline --loud x
+
+# unpack: a round trip through pack, in list order, gives back the same bytes.
+expect 0 "unpack into a new folder" "$vbltool" unpack castle.dat out/
+expect 0 "pack what unpack wrote" "$vbltool" pack again.dat out/readme.txt out/level.pcx
+cmp -s castle.dat again.dat || fail "unpack and pack again changed the archive"
+# Existing files stay unless --force, which replaces a link, not its target.
+echo "mine" > out/readme.txt
+rm out/level.pcx
+expect 1 "unpack over an existing file" "$vbltool" unpack castle.dat out
+[ -e out/level.pcx ] && fail "unpack wrote beside a file it refused to replace"
+echo "victim" > victim.txt
+ln -sf ../victim.txt out/readme.txt
+expect 0 "unpack --force" "$vbltool" unpack castle.dat out --force
+[ "$(cat victim.txt)" = victim ] || fail "unpack --force wrote through a link out of the folder"
+cmp -s out/readme.txt readme.txt && cmp -s out/level.pcx level.pcx || fail "unpack --force did not restore the files"
+
+# Hostile archives: entry 0 is sound, entry 1 is not; nothing may be written,
+# and check must call the same entry an error.
+le32() { local v=$1; printf "$(printf '\\x%02x' $((v & 255)) $((v >> 8 & 255)) $((v >> 16 & 255)) $((v >> 24 & 255)))"; }
+hostile() {  # hostile OUT NAME OFFSET SIZE
+  { le32 2; printf 'ok.txt\0\0\0\0\0\0'; le32 44; le32 5
+    printf '%s' "$2" | head -c 12; head -c $((12 - ${#2})) /dev/zero; le32 "$3"; le32 "$4"; printf 'hello'; } > "$1"
+}
+while IFS='|' read -r what name offset size; do
+  hostile bad.dat "$(printf "$name")" "$offset" "$size"
+  expect 1 "unpack refuses $what" "$vbltool" unpack bad.dat bad-out
+  grep -q "entry 1 " err.txt || fail "unpack does not name the entry with $what: $(cat err.txt)"
+  [ -e bad-out ] && { fail "unpack wrote something for $what"; rm -rf bad-out; }
+  expect 1 "check flags $what" "$vbltool" check bad.dat
+  grep -q "^bad.dat: error: entry 1 " out.txt || fail "check does not flag $what: $(cat out.txt)"
+done <<'TABLE'
+an empty name||44|5
+the name .|.|44|5
+the name ..|..|44|5
+a slash|../etc|44|5
+a backslash|..\\win.ini|44|5
+a drive colon|c:boot.ini|44|5
+a control character|bell\a|44|5
+a character Windows refuses|what?.txt|44|5
+a trailing dot|ok.txt.|44|5
+CON|CON|44|5
+a device name with an extension|nul.tar.gz|44|5
+a lower-case device name|com1.pcx|44|5
+LPT9|Lpt9|44|5
+a name equal but for case|OK.TXT|44|5
+a negative offset|x|-1|5
+a negative size|x|44|-5
+data past the end|x|40|10
+an offset that wraps|x|2147483647|2
+TABLE
+cp level.pcx con.txt
+expect 1 "pack refuses a device name" "$vbltool" pack dev.dat con.txt
+[ -e dev.dat ] && fail "pack wrote an archive unpack refuses"
+
+# check: good, warned and broken archives in one run; an unreadable file
+# does not stop the others.
+printf 'P6\n500 300\n255\n' > big.ppm && head -c 450000 /dev/zero >> big.ppm
+mkdir -p big && ppmtopcx -24bit big.ppm > big/level.pcx 2>/dev/null
+expect 0 "pack a large picture" "$vbltool" pack wide.dat big/level.pcx
+expect 0 "check of sound archives" "$vbltool" check castle.dat wide.dat
+[ "$(cat out.txt)" = "wide.dat: warning: level.pcx is 500 x 300 pixels; the viewer shows 407 x 263 at (263, 7) \
+and cuts off 93 columns on the right and 37 rows at the bottom" ] || fail "check of sound archives: $(cat out.txt)"
+mkdir -p deep && { printf '\x0a\x05\x01\xff'; head -c 61 /dev/zero; printf '\xff\x01\x00'; head -c 315 /dev/zero; } > deep/level.pcx
+expect 0 "pack 255 planes of 255 bits" "$vbltool" pack deep.dat deep/level.pcx
+expect 1 "check of broken archives" "$vbltool" check missing.dat outside.dat short.dat deep.dat castle.dat
+grep -Evq '^[a-z]+\.dat: (error|warning): ' out.txt && fail "check wrote a line of another form: $(cat out.txt)"
+for want in "missing.dat: error: cannot open" "outside.dat: warning: the entry count is 268435465" \
+    "outside.dat: error: entry 0 'readme.txt': its data" "short.dat: error: the launcher shows no picture: no entry" \
+    "deep.dat: error: the launcher cannot make a bitmap of level.pcx (1 x 1, 65025 bits per pixel)"; do
+  grep -qF "$want" out.txt || fail "check did not say: $want"
+done
+grep -q castle.dat out.txt && fail "check flags a sound archive among broken ones"
+# The launcher refuses that picture at its bitmap step: so must pcx2bmp and preview.
+expect 1 "pcx2bmp of a picture the launcher cannot show" "$vbltool" pcx2bmp deep/level.pcx deep.bmp
+expect 1 "preview of a picture the launcher cannot show" "$vbltool" preview deep.dat deep.bmp
+grep -q "bits per pixel" err.txt && [ ! -e deep.bmp ] || fail "a refused picture was written: $(cat err.txt)"
 
 echo "$failures failures"
 [ $failures = 0 ]

@@ -1,21 +1,83 @@
 // libFuzzer target: ExtractLevelPcx over arbitrary bytes as a level archive,
 // opened by level name through ".\Levels\" from a scratch directory whose
-// folder is spelled "levels".
+// folder is spelled "levels"; then the checks vbltool unpack makes before it
+// writes anything, against a plain restatement of what they must keep out.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <set>
 #include <string>
 
 #include "fuzz_check.h"
 #include "preview/level_archive.h"
+#include "preview/level_entry_check.h"
 
 namespace {
 
 int g_fdHome = -1;     // the folder libFuzzer was started in
 int g_fdScratch = -1;  // the scratch folder holding levels/
+
+struct Faults {
+    LONG lCalls = 0;
+    LONG lLast = -1;
+    std::set<LONG> indices;
+};
+
+void NoteFault(void* pContext, LONG lIndex, const char* pszName, const char* pszReason)
+{
+    Faults* pFaults = static_cast<Faults*>(pContext);
+    if (lIndex <= pFaults->lLast || !pszReason || !*pszReason || strlen(pszName) > kLevelNameField) {
+        FuzzFail("entry faults out of order or without a reason");
+    }
+    pFaults->lLast = lIndex;
+    pFaults->lCalls++;
+    pFaults->indices.insert(lIndex);
+}
+
+// An entry the checks let through must be one that unpack can write safely.
+void CheckAccepted(const LevelDirectory& dir, LONG lIndex, std::set<std::string>* pNames)
+{
+    LevelEntry entry;
+    GetLevelEntry(&dir, lIndex, &entry);
+    char szName[kEntryFileNameChars];
+    LevelEntryFileName(&entry, szName);
+    std::string strName(szName);
+    if (4 + (int64_t{lIndex} + 1) * kLevelRecordBytes > dir.lFileSize || entry.lOffset < 0 || entry.lSize < 0 ||
+        int64_t{entry.lOffset} + entry.lSize > dir.lFileSize) {
+        FuzzFail("an entry outside the file passed");
+    }
+    if (strName.empty() || strName == "." || strName == ".." || strName.find_first_of("/\\:") != std::string::npos) {
+        FuzzFail("a name reaching outside the folder passed");
+    }
+    for (char& c : strName) {
+        if (static_cast<unsigned char>(c) < 0x20) FuzzFail("a control character passed");
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    }
+    if (!pNames->insert(strName).second) FuzzFail("two names equal but for letter case passed");
+}
+
+void CheckUnpackChecks()
+{
+    HFILE hFile = _lopen("levels/fuzz.dat", OF_READ);
+    if (hFile == HFILE_ERROR) FuzzFail("cannot reopen the input");
+    LevelDirectory dir;
+    ReadLevelDirectory(hFile, &dir);
+    Faults faults;
+    if (CheckLevelEntries(&dir, NoteFault, &faults) != faults.lCalls || faults.lLast >= dir.lRecords) {
+        FuzzFail("fault count or index wrong");
+    }
+    std::set<std::string> names;
+    for (LONG i = 0; i < dir.lRecords; ++i) {
+        if (!faults.indices.count(i)) CheckAccepted(dir, i, &names);
+    }
+    FreeLevelDirectory(&dir);
+    _lclose(hFile);
+}
 
 }  // namespace
 
@@ -42,6 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cbData)
     HBITMAP hDib = nullptr;
     if (ExtractLevelPcx("fuzz", &hDib) != 0 || StandinMessageBoxes() != ulBoxes) FuzzFail("the archive did not open");
     FuzzCheckDib(static_cast<HGLOBAL>(hDib));
+    CheckUnpackChecks();
     FuzzCheckNothingLeft();
     if (fchdir(g_fdHome) != 0) FuzzFail("cannot return to the starting folder");
     return 0;

@@ -7,6 +7,7 @@
 
 #include "commands.h"
 #include "preview/level_archive.h"
+#include "preview/level_entry_check.h"
 #include "tool_files.h"
 
 namespace {
@@ -32,10 +33,16 @@ bool LoadItems(int argc, char** argv, std::vector<PackItem>* pItems)
             fprintf(stderr, "vbltool: %s: entry names must have 1 to 11 characters\n", argv[i]);
             return false;
         }
+        // Names that unpack would refuse make an archive no one can take apart.
+        const char* pszFault = LevelEntryNameFault(item.strName.c_str());
+        if (pszFault) {
+            fprintf(stderr, "vbltool: %s: %s\n", argv[i], pszFault);
+            return false;
+        }
         for (const PackItem& other : *pItems) {
-            if (other.strName == item.strName) {
-                fprintf(stderr, "vbltool: %s: a second entry named %s would never be read\n", argv[i],
-                        item.strName.c_str());
+            if (LevelEntryNamesClash(other.strName.c_str(), item.strName.c_str())) {
+                fprintf(stderr, "vbltool: %s: its name is that of %s, ignoring letter case\n", argv[i],
+                        other.strName.c_str());
                 return false;
             }
         }

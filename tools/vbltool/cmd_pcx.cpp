@@ -16,6 +16,14 @@ int SaveDecoded(HGLOBAL hDib, const char* pszIn, const char* pszOut, const char*
         fprintf(stderr, "vbltool: %s: %s\n", pszIn, pszReason ? pszReason : "cannot decode");
         return 1;
     }
+    // The launcher would show nothing for a picture its bitmap step refuses.
+    const DecodedPicture pic = InspectDecoded(hDib);
+    if (pic.pszRefusal) {
+        GlobalFree(hDib);
+        fprintf(stderr, "vbltool: %s: the launcher cannot make a bitmap of it (%ld x %ld, %u bits per pixel): %s\n",
+                pszIn, static_cast<long>(pic.lWidth), static_cast<long>(pic.lHeight), pic.wBitCount, pic.pszRefusal);
+        return 1;
+    }
     const char* pszWriteReason = nullptr;
     bool bOk = WriteBmpFile(hDib, pszOut, &pszWriteReason);
     GlobalFree(hDib);

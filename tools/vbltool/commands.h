@@ -6,4 +6,6 @@ int RunPcx2Bmp(int argc, char** argv);
 int RunPreview(int argc, char** argv);
 int RunList(int argc, char** argv);
 int RunPack(int argc, char** argv);
+int RunUnpack(int argc, char** argv);
+int RunCheck(int argc, char** argv);
 int RunCmdline(int argc, char** argv);

@@ -15,9 +15,19 @@ const char kHelp[] =
     "  list LEVEL.dat            show the directory of a level archive; flag entries outside the file\n"
     "  pack OUT.dat FILE...      write a level archive holding FILEs under their base names\n"
     "                            (names of 1 to 11 characters; the picture must be level.pcx)\n"
+    "  unpack LEVEL.dat DIR [--force]\n"
+    "                            write each entry to DIR/NAME, creating DIR; writes nothing if any\n"
+    "                            entry is unsafe, and replaces existing files only with --force\n"
+    "  check FILE...             report every problem of level archives, one per line, as\n"
+    "                            FILE: error: ... or FILE: warning: ...; exit 1 on any error\n"
     "  cmdline ARGS...           show the command line the launcher gives the game\n"
+    "  --version                 show vbltool's version\n"
     "\n"
-    "Exit status: 0 done, 1 failed (one-line reason on stderr), 2 bad usage.\n";
+    "Examples:\n"
+    "  vbltool unpack levels/castle.dat castle/   # then: vbltool pack castle.dat castle/level.pcx ...\n"
+    "  vbltool check levels/*.dat                 # before publishing a level pack\n"
+    "\n"
+    "Exit status: 0 done, 1 failed (the reason on stderr; check reports on stdout), 2 bad usage.\n";
 
 }  // namespace
 
@@ -34,10 +44,16 @@ int main(int argc, char** argv)
         fputs(kHelp, stdout);
         return 0;
     }
+    if (strcmp(pszCommand, "--version") == 0) {
+        printf("vbltool %s\n", VBLTOOL_VERSION);
+        return 0;
+    }
     if (strcmp(pszCommand, "pcx2bmp") == 0) return RunPcx2Bmp(nRest, ppRest);
     if (strcmp(pszCommand, "preview") == 0) return RunPreview(nRest, ppRest);
     if (strcmp(pszCommand, "list") == 0) return RunList(nRest, ppRest);
     if (strcmp(pszCommand, "pack") == 0) return RunPack(nRest, ppRest);
+    if (strcmp(pszCommand, "unpack") == 0) return RunUnpack(nRest, ppRest);
+    if (strcmp(pszCommand, "check") == 0) return RunCheck(nRest, ppRest);
     if (strcmp(pszCommand, "cmdline") == 0) return RunCmdline(nRest, ppRest);
     fprintf(stderr, "vbltool: unknown command '%s'\n\n%s", pszCommand, kHelp);
     return 2;

@@ -1,9 +1,27 @@
 #include "tool_files.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#ifdef _WIN32
+#include <direct.h>
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "preview/dib_header.h"
+
+#ifndef O_BINARY
+#define O_BINARY 0
+#endif
+#ifndef O_NOFOLLOW
+#define O_NOFOLLOW 0
+#endif
 
 HFILE OpenInput(const char* pszPath, LONG* plSize)
 {
@@ -88,6 +106,22 @@ bool WriteBmpFile(HGLOBAL hDib, const char* pszPath, const char** ppszReason)
     return bOk;
 }
 
+DecodedPicture InspectDecoded(HGLOBAL hDib)
+{
+    DecodedPicture pic = {0, 0, 0, "cannot lock the image"};
+    const auto* lpbi = static_cast<const BITMAPINFO*>(GlobalLock(hDib));
+    if (!lpbi) return pic;
+    // The launcher's own test before it makes a bitmap (DibToBitmap).
+    pic.pszRefusal = DIBitmapRefusal(lpbi, GlobalSize(hDib));
+    if (GlobalSize(hDib) >= sizeof(BITMAPINFOHEADER)) {
+        pic.lWidth = lpbi->bmiHeader.biWidth;
+        pic.lHeight = lpbi->bmiHeader.biHeight;
+        pic.wBitCount = lpbi->bmiHeader.biBitCount;
+    }
+    GlobalUnlock(hDib);
+    return pic;
+}
+
 bool ReadWholeFile(const char* pszPath, std::vector<unsigned char>* pData)
 {
     FILE* pIn = fopen(pszPath, "rb");
@@ -112,4 +146,50 @@ void ReportReadCalls()
     if (!getenv("VBLTOOL_STATS")) return;
     long lCalls = ReadCallCount();
     if (lCalls >= 0) fprintf(stderr, "vbltool: %ld read calls\n", lCalls);
+}
+
+std::string PrintableName(const char* pszName)
+{
+    std::string str;
+    for (const char* p = pszName; *p; ++p) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        if (c >= 0x20 && c < 0x7F) {
+            str += static_cast<char>(c);
+        } else {
+            char szByte[5];
+            snprintf(szByte, sizeof(szByte), "\\x%02X", c);
+            str += szByte;
+        }
+    }
+    return str;
+}
+
+bool PathExists(const char* pszPath)
+{
+#ifdef _WIN32
+    return GetFileAttributesA(pszPath) != INVALID_FILE_ATTRIBUTES;
+#else
+    struct stat st;
+    return lstat(pszPath, &st) == 0;
+#endif
+}
+
+bool IsFolder(const char* pszPath)
+{
+    struct stat st;
+    return stat(pszPath, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool MakeFolder(const char* pszPath)
+{
+#ifdef _WIN32
+    return _mkdir(pszPath) == 0;
+#else
+    return mkdir(pszPath, 0777) == 0;
+#endif
+}
+
+int CreateNewFile(const char* pszPath)
+{
+    return open(pszPath, O_WRONLY | O_CREAT | O_EXCL | O_BINARY | O_NOFOLLOW, 0666);
 }

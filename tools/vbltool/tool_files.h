@@ -16,10 +16,33 @@ HFILE OpenInput(const char* pszPath, LONG* plSize);
 // written file. Does not free hDib.
 bool WriteBmpFile(HGLOBAL hDib, const char* pszPath, const char** ppszReason);
 
+// What the launcher's bitmap step makes of a decoded packed DIB: its size and
+// bit count, and why it would refuse to make a bitmap of it (null when not).
+struct DecodedPicture {
+    LONG lWidth;
+    LONG lHeight;
+    WORD wBitCount;
+    const char* pszRefusal;
+};
+DecodedPicture InspectDecoded(HGLOBAL hDib);
+
 bool ReadWholeFile(const char* pszPath, std::vector<unsigned char>* pData);
 
 // Last path component, after the last '/' or '\'.
 std::string BaseName(const std::string& strPath);
+
+// An entry name with bytes outside printable ASCII written as \xNN.
+std::string PrintableName(const char* pszName);
+
+// True when something, even a dangling symbolic link, is at pszPath.
+bool PathExists(const char* pszPath);
+bool IsFolder(const char* pszPath);
+bool MakeFolder(const char* pszPath);
+
+// Opens pszPath for writing only when nothing is there yet, so that it never
+// writes through a link or over a file it did not make. Returns a file
+// descriptor for write()/close(), or -1.
+int CreateNewFile(const char* pszPath);
 
 // _lread calls made so far by this process, or -1 where not counted.
 long ReadCallCount();

@@ -1,0 +1,113 @@
+// check: what the launcher and unpack will make of level archives, one
+// problem per line in the form compilers use ("FILE: error: reason"), read by
+// the launcher's own lookup, decoder and bitmap test.
+#include <cstdarg>
+#include <cstdio>
+
+#include "commands.h"
+#include "preview/level_archive.h"
+#include "preview/level_entry_check.h"
+#include "preview/preview_area.h"
+#include "tool_files.h"
+
+namespace {
+
+struct CheckedFile {
+    const char* pszPath;
+    bool bError;
+};
+
+void Say(CheckedFile* pFile, bool bError, const char* pszFormat, ...) __attribute__((format(printf, 3, 4)));
+
+void Say(CheckedFile* pFile, bool bError, const char* pszFormat, ...)
+{
+    printf("%s: %s: ", pFile->pszPath, bError ? "error" : "warning");
+    va_list args;
+    va_start(args, pszFormat);
+    vprintf(pszFormat, args);
+    va_end(args);
+    putchar('\n');
+    pFile->bError = pFile->bError || bError;
+}
+
+void SayEntryFault(void* pContext, LONG lIndex, const char* pszName, const char* pszReason)
+{
+    Say(static_cast<CheckedFile*>(pContext), true, "entry %ld '%s': %s", static_cast<long>(lIndex),
+        PrintableName(pszName).c_str(), pszReason);
+}
+
+// The directory as unpack reads it: the records the file holds, each entry.
+void CheckDirectory(HFILE hFile, CheckedFile* pFile)
+{
+    LevelDirectory dir;
+    ReadLevelDirectory(hFile, &dir);
+    if (!dir.bCountRead) Say(pFile, true, "the file is too short to hold an entry count");
+    if (dir.lCount > dir.lRecords) {
+        Say(pFile, false, "the entry count is %ld but the file holds only %ld directory records",
+            static_cast<long>(dir.lCount), static_cast<long>(dir.lRecords));
+    }
+    CheckLevelEntries(&dir, SayEntryFault, pFile);
+    FreeLevelDirectory(&dir);
+}
+
+// The decoded picture as the viewer takes it: its bitmap step, and the part
+// of the dialog it fills.
+void CheckPicture(HGLOBAL hDib, CheckedFile* pFile)
+{
+    const DecodedPicture pic = InspectDecoded(hDib);
+    if (pic.pszRefusal) {
+        Say(pFile, true, "the launcher cannot make a bitmap of level.pcx (%ld x %ld, %u bits per pixel): %s",
+            static_cast<long>(pic.lWidth), static_cast<long>(pic.lHeight), pic.wBitCount, pic.pszRefusal);
+        return;
+    }
+    const long lCutRight = static_cast<long>(pic.lWidth) - kPreviewShownWidth;
+    const long lCutBottom = static_cast<long>(pic.lHeight) - kPreviewShownHeight;
+    if (lCutRight <= 0 && lCutBottom <= 0) return;
+    char szRight[64] = "";
+    char szBottom[64] = "";
+    if (lCutRight > 0) snprintf(szRight, sizeof(szRight), "%ld columns on the right", lCutRight);
+    if (lCutBottom > 0) snprintf(szBottom, sizeof(szBottom), "%ld rows at the bottom", lCutBottom);
+    Say(pFile, false, "level.pcx is %ld x %ld pixels; the viewer shows %d x %d at (%d, %d) and cuts off %s%s%s",
+        static_cast<long>(pic.lWidth), static_cast<long>(pic.lHeight), kPreviewShownWidth, kPreviewShownHeight,
+        kPreviewLeft, kPreviewTop, szRight, lCutRight > 0 && lCutBottom > 0 ? " and " : "", szBottom);
+}
+
+// Reports every problem of one archive; true when any is an error.
+bool CheckArchive(const char* pszPath)
+{
+    CheckedFile file = {pszPath, false};
+    HFILE hFile = _lopen(pszPath, OF_READ);
+    if (hFile == HFILE_ERROR) {
+        Say(&file, true, "cannot open the file");
+        return true;
+    }
+    if (_llseek(hFile, 0, FILE_END) < 0) {
+        _lclose(hFile);
+        Say(&file, true, "the file is larger than 2 GiB or cannot be read");
+        return true;
+    }
+    CheckDirectory(hFile, &file);
+    HBITMAP hDib = nullptr;
+    const char* pszReason = nullptr;
+    ExtractPcxFromArchive(hFile, &hDib, &pszReason);  // closes hFile
+    if (!hDib) {
+        Say(&file, true, "the launcher shows no picture: %s", pszReason ? pszReason : "cannot decode level.pcx");
+    } else {
+        CheckPicture(reinterpret_cast<HGLOBAL>(hDib), &file);
+        GlobalFree(reinterpret_cast<HGLOBAL>(hDib));
+    }
+    return file.bError;
+}
+
+}  // namespace
+
+int RunCheck(int argc, char** argv)
+{
+    if (argc < 1) {
+        fprintf(stderr, "usage: vbltool check FILE...\n");
+        return 2;
+    }
+    bool bError = false;
+    for (int i = 0; i < argc; ++i) bError = CheckArchive(argv[i]) || bError;
+    return bError ? 1 : 0;
+}
