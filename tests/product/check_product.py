@@ -227,7 +227,8 @@ OLDEST_WINDOWS_IMPORTS = {
         LoadIconA MessageBoxA PostMessageA PostQuitMessage RedrawWindow ReleaseDC SendDlgItemMessageA SendMessageA
         SetDlgItemInt SetWindowPos""".split()),
     'gdi32.dll': set("""
-        BitBlt CreateCompatibleDC CreateDIBitmap DeleteDC DeleteObject GetDeviceCaps GetObjectA SelectObject""".split()),
+        BitBlt CreateCompatibleDC CreateDIBitmap DeleteDC DeleteObject GetDeviceCaps GetObjectA
+        SelectObject""".split()),
     'shell32.dll': {'ShellExecuteA'},
 }
 
@@ -245,7 +246,7 @@ class OldestWindowsTest(unittest.TestCase):
         for dll, functions in sorted(self.pe.imported_functions().items()):
             self.assertIn(dll, OLDEST_WINDOWS_IMPORTS)
             newer = functions - OLDEST_WINDOWS_IMPORTS[dll]
-            self.assertFalse(newer, '%s imports %s, not known to exist on %s' % (dll, sorted(newer), OLDEST_WINDOWS[0]))
+            self.assertFalse(newer, '%s: %s not known on %s' % (dll, sorted(newer), OLDEST_WINDOWS[0]))
 
     def test_header_asks_no_newer_windows(self):
         self.assertLessEqual(self.pe.os_version, OLDEST_WINDOWS[1])

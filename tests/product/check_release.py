@@ -52,8 +52,8 @@ class ReleaseTest(unittest.TestCase):
         self.assertTrue(OLDEST_WINDOWS[0] in source_text('README.md'), 'README.md')
 
     def test_each_option_box_with_its_switch(self):
-        table = re.search(r'GameOptionSwitches\[.*?\{(.*?)\}', source_text('src', 'launcher', 'parameter_string.cpp'), re.S)
-        switches = re.findall(r'" (-\w+)"', table.group(1))
+        source = source_text('src', 'launcher', 'parameter_string.cpp')
+        switches = re.findall(r'" (-\w+)"', re.search(r'GameOptionSwitches\[.*?\{(.*?)\}', source, re.S).group(1))
         captions = {cid: text for (cid, _, text, _, _) in CONTROLS}
         self.assertEqual(len(switches), len(OPTION_BOXES))
         lines = self.guide.splitlines()
