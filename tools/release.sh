@@ -38,7 +38,6 @@ if [ -z "$version" ]; then
 fi
 
 # The product file check, on the very files that go into the zip.
-export VBL_VERSION=$version
 python3 "$src/tests/product/check_product.py" "$build/vblLM.exe"
 python3 "$src/tests/product/check_product.py" "$build/vbltool.exe" OldestWindowsTest
 

@@ -4,6 +4,7 @@ program importing only system DLLs, carrying dialog 101, icon group 1,
 version record 1 and manifest 1 exactly as the program needs them.
 OldestWindowsTest alone also checks vbltool.exe: check_product.py EXE OldestWindowsTest"""
 import os
+import re
 import struct
 import sys
 import unittest
@@ -12,7 +13,8 @@ import xml.etree.ElementTree as ET
 EXE = sys.argv.pop(1) if len(sys.argv) > 1 else 'build/win32/vblLM.exe'
 RT_ICON, RT_DIALOG, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 5, 14, 16, 24
 LANG_EN_US = 0x0409
-VERSION = os.environ.get('VBL_VERSION', '1.2')  # the CMake project's version
+with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'CMakeLists.txt')) as f:
+    VERSION = re.search(r'project\(vblLM VERSION ([0-9.]+)', f.read()).group(1)  # the one copy of the version
 SYSTEM_DLLS = {'kernel32.dll', 'user32.dll', 'gdi32.dll', 'shell32.dll', 'msvcrt.dll',
                'advapi32.dll', 'comctl32.dll', 'ntdll.dll'}
 
