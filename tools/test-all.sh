@@ -17,6 +17,8 @@ for preset in "${presets[@]}"; do
   echo "== test $preset"
   ctest --preset "$preset" || failed+=("$preset")
 done
+echo "== release, twice"
+tools/check-release.sh || failed+=(release)
 if ((${#failed[@]})); then
   echo "FAILED presets: ${failed[*]}"
   exit 1

@@ -1,7 +1,10 @@
 #!/usr/bin/env python3
 """Checks the shipped 32-bit vblLM.exe without running it: a PE32 i386 GUI
 program importing only system DLLs, carrying dialog 101, icon group 1,
-version record 1 and manifest 1 exactly as the program needs them."""
+version record 1 and manifest 1 exactly as the program needs them.
+OldestWindowsTest alone also checks vbltool.exe: check_product.py EXE OldestWindowsTest"""
+import os
+import re
 import struct
 import sys
 import unittest
@@ -10,6 +13,8 @@ import xml.etree.ElementTree as ET
 EXE = sys.argv.pop(1) if len(sys.argv) > 1 else 'build/win32/vblLM.exe'
 RT_ICON, RT_DIALOG, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 5, 14, 16, 24
 LANG_EN_US = 0x0409
+with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'CMakeLists.txt')) as f:
+    VERSION = re.search(r'project\(vblLM VERSION ([0-9.]+)', f.read()).group(1)  # the one copy of the version
 SYSTEM_DLLS = {'kernel32.dll', 'user32.dll', 'gdi32.dll', 'shell32.dll', 'msvcrt.dll',
                'advapi32.dll', 'comctl32.dll', 'ntdll.dll'}
 
@@ -22,6 +27,10 @@ class PeFile:
         self.machine, nsections, _, _, _, optsize, self.characteristics = struct.unpack_from('<HHIIIHH', data, pe + 4)
         opt = pe + 24
         self.magic = struct.unpack_from('<H', data, opt)[0]
+        self.timestamp = struct.unpack_from('<I', data, pe + 8)[0]
+        self.os_version = struct.unpack_from('<HH', data, opt + 40)
+        self.subsystem_version = struct.unpack_from('<HH', data, opt + 48)
+        self.stored_checksum = struct.unpack_from('<I', data, opt + 64)[0]
         self.subsystem = struct.unpack_from('<H', data, opt + 68)[0]
         dirs = opt + (96 if self.magic == 0x10B else 112)
         self.dirs = [struct.unpack_from('<II', data, dirs + 8 * i) for i in range(16)]
@@ -51,6 +60,34 @@ class PeFile:
                 return names
             names.append(self.cstring(entry[3]))
             rva += 20
+
+    def imported_functions(self):
+        """{dll in lower case: {function name, or '#ordinal'}}"""
+        out = {}
+        rva = self.dirs[1][0]
+        while True:
+            lookup, _, _, name, address = struct.unpack_from('<IIIII', self.data, self.offset(rva))
+            if name == 0:
+                return out
+            functions = out.setdefault(self.cstring(name).lower(), set())
+            thunk = lookup or address
+            while True:
+                entry = struct.unpack_from('<I', self.data, self.offset(thunk))[0]
+                if entry == 0:
+                    break
+                functions.add('#%d' % (entry & 0xFFFF) if entry & 0x80000000 else self.cstring(entry + 2))
+                thunk += 4
+            rva += 20
+
+    def checksum(self):
+        """The PE checksum of the file, computed as the loader does for drivers."""
+        field = struct.unpack_from('<I', self.data, 0x3C)[0] + 24 + 64
+        data = self.data[:field] + bytes(4) + self.data[field + 4:]
+        total = 0
+        for (word,) in struct.iter_unpack('<H', data + bytes(len(data) % 2)):
+            total += word
+            total = (total & 0xFFFF) + (total >> 16)
+        return total + len(self.data)
 
     def resources(self):
         """{(type, id, lang): bytes}"""
@@ -158,6 +195,70 @@ def parse_version_node(data, off):
     return (key, value, children), off + length
 
 
+# The oldest Windows the release starts on (README, docs/LISEZMOI.txt), and
+# every function of its system DLLs that the programs may import, each known
+# to exist there. The loader refuses a whole program if one import is missing:
+# the POSIX thread runtime alone once brought GetTickCount64 (Vista); see
+# src/platform/windows/tick_count64.cpp. AddVectoredExceptionHandler, which
+# that runtime imports too, is why Windows 2000 is out.
+OLDEST_WINDOWS = ('Windows XP', (5, 1))
+OLDEST_WINDOWS_IMPORTS = {
+    'kernel32.dll': set("""
+        AddVectoredExceptionHandler CloseHandle CreateEventA CreateSemaphoreA DeleteCriticalSection DuplicateHandle
+        EnterCriticalSection FindClose FindFirstFileA FindNextFileA FreeLibrary GetCurrentProcess GetCurrentProcessId
+        GetCurrentThread GetCurrentThreadId GetFileAttributesA GetFileSize GetHandleInformation GetLastError
+        GetModuleHandleA GetModuleHandleW GetProcAddress GetProcessAffinityMask GetStartupInfoA GetStdHandle
+        GetSystemTimeAsFileTime GetThreadContext GetThreadPriority GetTickCount GlobalAlloc GlobalFree GlobalLock
+        GlobalSize GlobalUnlock InitializeCriticalSection IsDBCSLeadByteEx IsDebuggerPresent LeaveCriticalSection
+        LoadLibraryA LoadLibraryW MultiByteToWideChar OpenFile OpenProcess OutputDebugStringA QueryPerformanceCounter
+        RaiseException ReadFile ReleaseSemaphore RemoveVectoredExceptionHandler ResetEvent ResumeThread SetEvent
+        SetLastError SetProcessAffinityMask SetThreadContext SetThreadPriority SetUnhandledExceptionFilter Sleep
+        SuspendThread TlsAlloc TlsFree TlsGetValue TlsSetValue TryEnterCriticalSection VirtualProtect VirtualQuery
+        WaitForMultipleObjects WaitForSingleObject WideCharToMultiByte WriteFile _hread _lclose _lcreat _llseek _lopen
+        _lread _lwrite lstrcatA lstrcmpA lstrcmpiA lstrcpyA lstrcpynA lstrlenA""".split()),
+    'msvcrt.dll': set("""
+        __getmainargs __initenv __mb_cur_max __p__acmdln __p__commode __p__environ __p__fmode __set_app_type
+        __setusermatherr _amsg_exit _beginthreadex _cexit _close _endthreadex _errno _fileno _initterm _iob _lock
+        _onexit _read _setjmp3 _setmode _strdup _stricmp _ultoa _unlock _write abort atoi bsearch calloc exit fclose
+        ferror fflush fgetc fgets fopen fprintf fputc fputs fread free fseek ftell fwrite getc getenv isspace
+        localeconv longjmp malloc memchr memcmp memcpy memmove memset printf putc putchar puts qsort rand realloc
+        remove setlocale setvbuf signal sprintf srand strcat strchr strcmp strcpy strerror strlen strncmp strncpy
+        strrchr strstr strtol strtoul time tolower toupper vfprintf wcslen""".split()),
+    'user32.dll': set("""
+        BeginPaint DialogBoxParamA EndDialog EndPaint GetClientRect GetDC GetDlgItem GetWindowRect InvalidateRect
+        LoadIconA MessageBoxA PostMessageA PostQuitMessage RedrawWindow ReleaseDC SendDlgItemMessageA SendMessageA
+        SetDlgItemInt SetWindowPos""".split()),
+    'gdi32.dll': set("""
+        BitBlt CreateCompatibleDC CreateDIBitmap DeleteDC DeleteObject GetDeviceCaps GetObjectA
+        SelectObject""".split()),
+    'shell32.dll': {'ShellExecuteA'},
+}
+
+
+class OldestWindowsTest(unittest.TestCase):
+    """What lets the release start on OLDEST_WINDOWS, and makes its files
+    the same on every build of one commit."""
+
+    @classmethod
+    def setUpClass(cls):
+        with open(EXE, 'rb') as f:
+            cls.pe = PeFile(f.read())
+
+    def test_imports_exist_on_the_oldest_windows(self):
+        for dll, functions in sorted(self.pe.imported_functions().items()):
+            self.assertIn(dll, OLDEST_WINDOWS_IMPORTS)
+            newer = functions - OLDEST_WINDOWS_IMPORTS[dll]
+            self.assertFalse(newer, '%s: %s not known on %s' % (dll, sorted(newer), OLDEST_WINDOWS[0]))
+
+    def test_header_asks_no_newer_windows(self):
+        self.assertLessEqual(self.pe.os_version, OLDEST_WINDOWS[1])
+        self.assertLessEqual(self.pe.subsystem_version, OLDEST_WINDOWS[1])
+
+    def test_no_time_stamp_and_a_true_checksum(self):
+        self.assertEqual(self.pe.timestamp, 0, 'the link time would make every build differ')
+        self.assertEqual(self.pe.stored_checksum, self.pe.checksum())
+
+
 class ProductTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -232,7 +333,7 @@ class ProductTest(unittest.TestCase):
         values = dict(strings)
         for k in ('CompanyName', 'InternalName', 'LegalCopyright', 'LegalTrademarks', 'OriginalFilename'):
             self.assertEqual(values[k], '', k)
-        self.assertEqual((values['FileVersion'], values['ProductName'], values['ProductVersion']), ('1.2', 'vblLM', '1.2'))
+        self.assertEqual((values['FileVersion'], values['ProductName'], values['ProductVersion']), (VERSION, 'vblLM', VERSION))
         self.assertIn('Vorbel', values['FileDescription'])
         self.assertIn('@', values['FileDescription'])
         translation = sfi['VarFileInfo'][2][0]
