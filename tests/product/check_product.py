@@ -206,7 +206,7 @@ OLDEST_WINDOWS_IMPORTS = {
     'kernel32.dll': set("""
         AddVectoredExceptionHandler CloseHandle CreateEventA CreateSemaphoreA DeleteCriticalSection DuplicateHandle
         EnterCriticalSection FindClose FindFirstFileA FindNextFileA FreeLibrary GetCurrentProcess GetCurrentProcessId
-        GetCurrentThread GetCurrentThreadId GetFileAttributesA GetFileSize GetHandleInformation GetLastError
+        GetCurrentThread GetCurrentThreadId GetFileAttributesA GetFileSize GetFullPathNameA GetHandleInformation GetLastError
         GetModuleHandleA GetModuleHandleW GetProcAddress GetProcessAffinityMask GetStartupInfoA GetStdHandle
         GetSystemTimeAsFileTime GetThreadContext GetThreadPriority GetTickCount GlobalAlloc GlobalFree GlobalLock
         GlobalSize GlobalUnlock InitializeCriticalSection IsDBCSLeadByteEx IsDebuggerPresent LeaveCriticalSection
