@@ -219,10 +219,10 @@ OLDEST_WINDOWS_IMPORTS = {
     'msvcrt.dll': set("""
         __getmainargs __initenv __mb_cur_max __p__acmdln __p__commode __p__environ __p__fmode __set_app_type
         __setusermatherr _amsg_exit _beginthreadex _cexit _close _endthreadex _errno _fileno _initterm _iob _lock
-        _onexit _read _setjmp3 _setmode _strdup _stricmp _ultoa _unlock _write abort atoi bsearch calloc exit fclose
+        _mkdir _onexit _open _read _setjmp3 _stat _setmode _strdup _stricmp _ultoa _unlock _write abort atoi bsearch calloc exit fclose
         ferror fflush fgetc fgets fopen fprintf fputc fputs fread free fseek ftell fwrite getc getenv isspace
         localeconv longjmp malloc memchr memcmp memcpy memmove memset printf putc putchar puts qsort rand realloc
-        remove setlocale setvbuf signal sprintf srand strcat strchr strcmp strcpy strerror strlen strncmp strncpy
+        remove setlocale setvbuf signal sprintf srand strcat strchr strcmp strcpy strcspn strerror strlen strncmp strncpy
         strrchr strstr strtol strtoul time tolower toupper vfprintf wcslen""".split()),
     'user32.dll': set("""
         BeginPaint DialogBoxParamA EndDialog EndPaint GetClientRect GetDC GetDlgItem GetWindowRect InvalidateRect
