@@ -13,6 +13,11 @@
 # the same paths inside.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# Root inside is the host's root (see emu32-enter.sh), and Wine uses only a
+# prefix its own user owns: the prefixes are made as root too.
+if [ "$(id -u)" -ne 0 ]; then
+  exec sudo --preserve-env "$0" "$@"
+fi
 root=$("$here/emu32-setup.sh")
 
 # Beside the 64-bit prefix: one prefix for the programs, one for the
