@@ -61,12 +61,15 @@ IFS=: read -r -a binds <<<"${VBL_EMU32_BINDS:-}"
 for dir in "${binds[@]}" "$PWD"; do
   [ -n "$dir" ] && [ -d "$dir" ] || continue
   dir=$(realpath "$dir")
-  [ "$dir" = / ] && continue
+  case "$dir" in / | /tmp | /tmp/*) continue ;; esac # seen already; /tmp's own would hide .wine-0
   mkdir -p "$root$dir"
   mount --rbind "$dir" "$root$dir"
 done
 if [ -x "$root/usr/local/bin/qemu-i386" ]; then
-  mount -t binfmt_misc binfmt_misc "$root/proc/sys/fs/binfmt_misc"
+  mount -t binfmt_misc binfmt_misc "$root/proc/sys/fs/binfmt_misc" || {
+    echo "emu32-enter: no binfmt_misc of a user namespace's own here (needs Linux >= 6.7)" >&2
+    exit 2
+  }
   # F: the emulator is opened now, by its path outside the root; P: it gets
   # the program's own argv[0].
   magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'

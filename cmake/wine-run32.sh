@@ -24,6 +24,14 @@ root=$("$here/emu32-setup.sh")
 # end-to-end script (which would otherwise make its own inside the root).
 prefixes=${VBL_WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/vbllm-wine}-i686
 mkdir -p "$prefixes"
+# One run at a time on these prefixes, each started after the last one's
+# processes are all gone: a program started while an earlier run on the same
+# prefix was being torn down died silently, reported as success.
+exec 7>"$prefixes/run.lock"
+if ! flock -n 7; then
+  echo "wine-run32: waiting for another 32-bit run on $prefixes" >&2
+  flock 7
+fi
 export VBL_WINEPREFIX=$prefixes/prefix
 export VBL_E2E_WINEPREFIX=$prefixes/e2e
 export VBL_EMU32_BINDS="$(dirname "$here"):$prefixes${VBL_EMU32_BINDS:+:$VBL_EMU32_BINDS}"
