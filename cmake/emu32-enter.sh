@@ -59,7 +59,7 @@ mkdir -p "$root/tmp/.wine-0"
 mount -t tmpfs -o mode=700 tmpfs "$root/tmp/.wine-0"
 IFS=: read -r -a binds <<<"${VBL_EMU32_BINDS:-}"
 for dir in "${binds[@]}" "$PWD"; do
-  [ -n "$dir" ] && [ -d "$dir" ] || continue
+  if [ -z "$dir" ] || [ ! -d "$dir" ]; then continue; fi
   dir=$(realpath "$dir")
   case "$dir" in / | /tmp | /tmp/*) continue ;; esac # seen already; /tmp's own would hide .wine-0
   mkdir -p "$root$dir"

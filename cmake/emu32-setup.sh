@@ -8,7 +8,7 @@
 #
 # Cached in ${VBL_EMU32_DIR:-~/.cache/vbllm-emu32}; safe when several
 # processes start at once, and a set-up that was interrupted starts again
-# from nothing. About 500 MB downloaded, 2.3 GB on disk.
+# from nothing. About 500 MB downloaded, 2 GB on disk.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 base=${VBL_EMU32_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/vbllm-emu32}

@@ -34,7 +34,8 @@ if ! flock -n 7; then
 fi
 export VBL_WINEPREFIX=$prefixes/prefix
 export VBL_E2E_WINEPREFIX=$prefixes/e2e
-export VBL_EMU32_BINDS="$(dirname "$here"):$prefixes${VBL_EMU32_BINDS:+:$VBL_EMU32_BINDS}"
+src=$(dirname "$here")
+export VBL_EMU32_BINDS="$src:$prefixes${VBL_EMU32_BINDS:+:$VBL_EMU32_BINDS}"
 # The product is linked statically: 32-bit runs need no MinGW DLL folder, and
 # a 64-bit one in WINEPATH breaks the 32-bit half of a new prefix.
 unset WINEPATH WINEPREFIX
