@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests and the demo need.
 # Never adds the i386 architecture: these machines run only 64-bit code,
-# and wine32 would make /usr/bin/wine pick a loader that cannot start.
+# and wine32 would make /usr/bin/wine pick a loader that cannot start. The
+# 32-bit Wine lives in an emulated environment of its own
+# (cmake/emu32-setup.sh): the host needs only what makes and enters it.
 set -euo pipefail
 pkgs=(
   cmake ninja-build make g++ clang libclang-rt-14-dev
@@ -9,6 +11,7 @@ pkgs=(
   googletest
   wine wine64 fonts-wine xvfb xauth xdotool x11-apps imagemagick
   netpbm file python3
+  util-linux coreutils wget gpgv debian-archive-keyring
 )
 missing=()
 for p in "${pkgs[@]}"; do

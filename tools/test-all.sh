@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what the builds need, builds every preset and runs every test:
-# the 32-bit product's file check, the 64-bit Windows tests under Wine, and
-# the Linux builds of the core with and without sanitizers (fuzz smoke included).
+# the 32-bit product's file check and its tests under emulated 32-bit Wine
+# (the environment is set up on first use), the same tests of the 64-bit build
+# under Wine, and the Linux builds of the core with and without sanitizers
+# (fuzz smoke included).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -15,7 +17,9 @@ done
 failed=()
 for preset in "${presets[@]}"; do
   echo "== test $preset"
+  started=$SECONDS
   ctest --preset "$preset" || failed+=("$preset")
+  echo "== test $preset: $((SECONDS - started)) s"
 done
 echo "== release, twice"
 tools/check-release.sh || failed+=(release)

@@ -12,7 +12,14 @@ for _ in $(seq 1 120); do
   xdotool search --name 'Wine desktop' >/dev/null 2>&1 && break
   sleep 0.5
 done
-sleep 3
+# The dialog is drawn on the desktop seconds later (longer for the 32-bit
+# build, emulated): wait until the screen is no longer one colour.
+for _ in $(seq 1 60); do
+  import -window root "$VBL_SCREENSHOT"
+  [ "$(convert "$VBL_SCREENSHOT" -format %k info:)" -gt 1 ] && break
+  sleep 1
+done
+sleep 1
 # Without a window manager, keys go to the X window under the pointer.
 xdotool mousemove 5 5
 xdotool key Down
