@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "main/app_state.h"
 #include "resource.h"
 
 int g_nNumberLevels = 0;

@@ -2,6 +2,9 @@
 #pragma once
 #include <windows.h>
 
+// Levels added to the list; written only here, read by the Random command.
+extern int g_nNumberLevels;
+
 // Adds one level name per archive to list 1000 and writes the count into
 // label 2001. Returns g_nNumberLevels when the search completed, 0 after its
 // own error box when it failed.

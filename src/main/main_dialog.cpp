@@ -3,11 +3,8 @@
 #include "catalogue/level_list.h"
 #include "catalogue/random_choice.h"
 #include "launcher/launcher.h"
-#include "main/app_state.h"
 #include "preview/preview_load.h"
 #include "resource.h"
-
-int g_bViewerActive = 0;
 
 namespace {
 
@@ -79,11 +76,7 @@ void OnViewerToggled(HWND hDlg)
 
 void OnClose()
 {
-    if (g_hBitmap != nullptr) {
-        HBITMAP hOld = g_hBitmap;
-        g_hBitmap = nullptr;  // never left holding a deleted handle
-        DeleteObject(hOld);
-    }
+    DeletePreviewBitmap();
     PostQuitMessage(0);
 }
 

@@ -1,22 +1,13 @@
 #include "preview/preview_load.h"
 
-#include "main/app_state.h"
 #include "preview/level_archive.h"
 #include "preview/preview_bitmap.h"
 #include "resource.h"
 
 HBITMAP g_hBitmap = nullptr;
+int g_bViewerActive = 0;
 
 namespace {
-
-// Deletes the preview bitmap. g_hBitmap is null before DeleteObject runs, so
-// no nested message loop (an error box's) can ever paint a deleted handle.
-void DeletePreviewBitmap()
-{
-    HBITMAP hOld = g_hBitmap;
-    g_hBitmap = nullptr;
-    if (hOld != nullptr) DeleteObject(hOld);
-}
 
 // The selected entry's text in a zero-filled fixed block that the caller
 // frees with GlobalFree; null when nothing is selected.
@@ -69,6 +60,13 @@ void LoadPreview(HWND hDlg)
         return;
     }
     Paint(g_hBitmap, hDlg);
+}
+
+void DeletePreviewBitmap()
+{
+    HBITMAP hOld = g_hBitmap;
+    g_hBitmap = nullptr;
+    if (hOld != nullptr) DeleteObject(hOld);
 }
 
 void RepaintPreview(HWND hDlg)

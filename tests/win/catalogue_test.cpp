@@ -2,8 +2,8 @@
 // choice on lists of every size.
 #include <gtest/gtest.h>
 
+#include "catalogue/level_list.h"
 #include "dialog_harness.h"
-#include "main/app_state.h"
 #include "resource.h"
 
 namespace {

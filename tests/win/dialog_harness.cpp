@@ -5,8 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "main/app_state.h"
+#include "catalogue/level_list.h"
 #include "main/main_dialog.h"
+#include "preview/preview_load.h"
 #include "resource.h"
 
 namespace {

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "dialog_harness.h"
-#include "main/app_state.h"
 #include "preview/preview_bitmap.h"
+#include "preview/preview_load.h"
 #include "resource.h"
 
 namespace {

@@ -20,10 +20,10 @@
 #include <string>
 #include <vector>
 
-#include "main/app_state.h"
 #include "main/main_dialog.h"
 #include "preview/level_archive.h"
 #include "preview/preview_bitmap.h"
+#include "preview/preview_load.h"
 #include "resource.h"
 
 namespace {
