@@ -9,3 +9,9 @@ extern int g_nNumberLevels;
 // label 2001. Returns g_nNumberLevels when the search completed, 0 after its
 // own error box when it failed.
 int AddLevelsFiles(HWND hDlg);
+
+// The text of the list's selected entry in a zero-filled fixed block that the
+// caller frees with GlobalFree. Null when nothing is selected (*pbNoSelection
+// is then true), or when the text cannot be read or finds no memory: the
+// caller reports that as its own command's failure.
+LPSTR ReadSelectedLevel(HWND hList, bool* pbNoSelection);

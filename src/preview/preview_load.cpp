@@ -1,5 +1,6 @@
 #include "preview/preview_load.h"
 
+#include "catalogue/level_list.h"
 #include "preview/level_archive.h"
 #include "preview/preview_bitmap.h"
 #include "resource.h"
@@ -8,24 +9,6 @@ HBITMAP g_hBitmap = nullptr;
 int g_bViewerActive = 0;
 
 namespace {
-
-// The selected entry's text in a zero-filled fixed block that the caller
-// frees with GlobalFree; null when nothing is selected.
-LPSTR ReadSelectedLevelName(HWND hList, bool* pbNoSelection)
-{
-    *pbNoSelection = false;
-    const LRESULT nIndex = SendMessageA(hList, LB_GETCURSEL, 0, 0);
-    if (nIndex == LB_ERR) {
-        *pbNoSelection = true;
-        return nullptr;
-    }
-    const LRESULT nLength = SendMessageA(hList, LB_GETTEXTLEN, static_cast<WPARAM>(nIndex), 0);
-    if (nLength < 0) return nullptr;
-    auto lpszName = static_cast<LPSTR>(GlobalAlloc(GPTR, static_cast<SIZE_T>(nLength) + 1));
-    if (lpszName == nullptr) return nullptr;
-    SendMessageA(hList, LB_GETTEXT, static_cast<WPARAM>(nIndex), reinterpret_cast<LPARAM>(lpszName));
-    return lpszName;
-}
 
 // The packed DIB of the named level's picture (null when there is none);
 // the archive lookup reports an archive that cannot be opened itself.
@@ -45,7 +28,7 @@ void LoadPreview(HWND hDlg)
 {
     if (g_bViewerActive == 0) return;
     bool bNoSelection = false;
-    LPSTR lpszName = ReadSelectedLevelName(GetDlgItem(hDlg, IDC_LEVELLIST), &bNoSelection);
+    LPSTR lpszName = ReadSelectedLevel(GetDlgItem(hDlg, IDC_LEVELLIST), &bNoSelection);
     if (bNoSelection) return;
     DeletePreviewBitmap();
     HBITMAP hDib = ExtractDib(lpszName);
