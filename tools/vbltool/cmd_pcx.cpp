@@ -10,10 +10,10 @@
 namespace {
 
 // Saves hDib (taking ownership of it) or reports why there is no image.
-int SaveDecoded(HGLOBAL hDib, const char* pszIn, const char* pszOut, const char* pszReason)
+int SaveDecoded(HGLOBAL hDib, const char* pszIn, const char* pszOut, PictureRefusal eRefusal)
 {
     if (!hDib) {
-        fprintf(stderr, "vbltool: %s: %s\n", pszIn, pszReason ? pszReason : "cannot decode");
+        fprintf(stderr, "vbltool: %s: %s\n", pszIn, PictureRefusalText(eRefusal));
         return 1;
     }
     // The launcher would show nothing for a picture its bitmap step refuses.
@@ -43,13 +43,13 @@ int RunPcx2Bmp(int argc, char** argv)
         fprintf(stderr, "usage: vbltool pcx2bmp IN.pcx OUT.bmp\n");
         return 2;
     }
-    const char* pszReason = nullptr;
+    PictureRefusal eRefusal = kPictureMade;
     LONG lSize = 0;
     HFILE hFile = OpenInput(argv[0], &lSize);
     if (hFile == HFILE_ERROR) return 1;
     // A bare PCX file is one entry at offset 0 that fills the whole file.
-    HGLOBAL hDib = ReadPcxFileWithReason(hFile, 0, lSize, &pszReason);
-    return SaveDecoded(hDib, argv[0], argv[1], pszReason);
+    HGLOBAL hDib = ReadPcxFileWithReason(hFile, 0, lSize, &eRefusal);
+    return SaveDecoded(hDib, argv[0], argv[1], eRefusal);
 }
 
 int RunPreview(int argc, char** argv)
@@ -58,11 +58,11 @@ int RunPreview(int argc, char** argv)
         fprintf(stderr, "usage: vbltool preview LEVEL.dat OUT.bmp\n");
         return 2;
     }
-    const char* pszReason = nullptr;
+    PictureRefusal eRefusal = kPictureMade;
     LONG lSize = 0;
     HFILE hFile = OpenInput(argv[0], &lSize);
     if (hFile == HFILE_ERROR) return 1;
     HBITMAP hDib = nullptr;
-    ExtractPcxFromArchive(hFile, &hDib, &pszReason);
-    return SaveDecoded(static_cast<HGLOBAL>(hDib), argv[0], argv[1], pszReason);
+    ExtractPcxFromArchive(hFile, &hDib, &eRefusal);
+    return SaveDecoded(static_cast<HGLOBAL>(hDib), argv[0], argv[1], eRefusal);
 }
