@@ -10,6 +10,8 @@
 #include <chrono>
 #include <mutex>
 #include <thread>
+#else
+#include "platform_probes.h"
 #endif
 
 namespace fs = std::filesystem;
@@ -177,15 +179,15 @@ unsigned long StopMessageBoxProbe(MessageBoxProbe* pProbe, std::vector<std::stri
 
 bool AllFilesClosed(const std::string&)
 {
-    return StandinOpenFiles() == 0;
+    return ProbeOpenFiles() == 0;
 }
 long LiveBlocks()
 {
-    return StandinLiveBlocks();
+    return ProbeLiveBlocks();
 }
 bool FailAllocation(int nth)
 {
-    StandinFailAllocation(nth);
+    ProbeFailAllocation(nth);
     return true;
 }
 long ReadCalls()
@@ -195,14 +197,14 @@ long ReadCalls()
 
 void StartMessageBoxProbe(MessageBoxProbe* pProbe)
 {
-    pProbe->ulBefore = StandinMessageBoxes();
+    pProbe->ulBefore = ProbeMessageBoxes();
 }
 
 unsigned long StopMessageBoxProbe(MessageBoxProbe* pProbe, std::vector<std::string>* pTexts)
 {
-    unsigned long n = StandinMessageBoxes() - pProbe->ulBefore;
+    unsigned long n = ProbeMessageBoxes() - pProbe->ulBefore;
     pTexts->clear();
-    if (n) pTexts->push_back(StandinLastMessageText());
+    if (n) pTexts->push_back(ProbeLastMessageText());
     return n;
 }
 
