@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "catalogue/level_list.h"
-#include "dialog_harness.h"
+#include "dialog_driver.h"
 #include "resource.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "dialog_harness.h"
+#include "dialog_driver.h"
 #include "preview/preview_bitmap.h"
 #include "preview/preview_load.h"
 #include "resource.h"

@@ -1,11 +1,17 @@
 // Drives the real main dialog in a temporary game folder, as a person's
 // actions would, and observes the message boxes it shows instead of waiting
-// for someone to click them.
+// for someone to click them. Free of gtest: the dialog tests and the preview
+// benchmark both use it.
 #pragma once
 #include <windows.h>
 
 #include <string>
 #include <vector>
+
+// Told of a step that did not happen as it should (a file not written, no
+// dialog, no quit message on close, an import missing). Prints to stderr
+// unless replaced; the dialog tests make it a failure of the running test.
+extern void (*g_pfnDriverFault)(const std::string& what);
 
 // One message box as it was shown.
 struct MessageBoxRecord {

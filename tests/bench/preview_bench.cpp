@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/level_list.h"
+#include "dialog_driver.h"
 #include "main/main_dialog.h"
 #include "preview/level_archive.h"
 #include "preview/preview_bitmap.h"
@@ -91,68 +93,6 @@ std::string LevelArchive(int width, int height, int seed)
     return archive + pcx;
 }
 
-bool WriteFileBytes(const std::string& path, const std::string& bytes)
-{
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    DWORD cbWritten = 0;
-    const BOOL bOk = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &cbWritten, nullptr);
-    CloseHandle(h);
-    return bOk && cbWritten == bytes.size();
-}
-
-// A fresh game folder under the temporary directory, with a levels folder.
-std::string MakeGameFolder(const char* tag)
-{
-    char szTemp[MAX_PATH] = {};
-    GetTempPathA(sizeof szTemp, szTemp);
-    char szDir[MAX_PATH] = {};
-    std::snprintf(szDir, sizeof szDir, "%svblLM-bench-%s-%lu", szTemp, tag, GetCurrentProcessId());
-    CreateDirectoryA(szDir, nullptr);
-    CreateDirectoryA((std::string(szDir) + "\\levels").c_str(), nullptr);
-    return szDir;
-}
-
-void RemoveGameFolder(const std::string& dir)
-{
-    WIN32_FIND_DATAA fd;
-    const std::string levels = dir + "\\levels";
-    HANDLE h = FindFirstFileA((levels + "\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
-                DeleteFileA((levels + "\\" + fd.cFileName).c_str());
-        } while (FindNextFileA(h, &fd));
-        FindClose(h);
-    }
-    RemoveDirectoryA(levels.c_str());
-    RemoveDirectoryA(dir.c_str());
-}
-
-void Pump(HWND hDlg)
-{
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) continue;
-        if (!IsDialogMessageA(hDlg, &msg)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-    }
-}
-
-HWND CreateDialogHere()
-{
-    return CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDlgProc, 0);
-}
-
-void CloseDialog(HWND hDlg)
-{
-    SendMessageA(hDlg, WM_CLOSE, 0, 0);
-    Pump(hDlg);
-    DestroyWindow(hDlg);
-}
-
 double Median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
@@ -204,18 +144,13 @@ void ReportStages(HWND hDlg, int nLoads)
 
 bool BenchPreview(int nLoads)
 {
-    const std::string dir = MakeGameFolder("preview");
-    bool bOk = WriteFileBytes(dir + "\\levels\\one.dat", LevelArchive(640, 480, 1)) &&
-               WriteFileBytes(dir + "\\levels\\two.dat", LevelArchive(640, 480, 2));
-    char szPrevious[MAX_PATH] = {};
-    GetCurrentDirectoryA(sizeof szPrevious, szPrevious);
-    SetCurrentDirectoryA(dir.c_str());
-    HWND hDlg = bOk ? CreateDialogHere() : nullptr;
-    if (hDlg != nullptr) {
-        ShowWindow(hDlg, SW_SHOW);
-        Pump(hDlg);
-        SendDlgItemMessageA(hDlg, IDC_VIEWER, BM_CLICK, 0, 0);
-        Pump(hDlg);
+    GameFolder folder;
+    folder.AddFile("levels\\one.dat", LevelArchive(640, 480, 1));
+    folder.AddFile("levels\\two.dat", LevelArchive(640, 480, 2));
+    HWND hDlg = CreateMainDialog();
+    bool bOk = hDlg != nullptr;
+    if (bOk) {
+        Click(hDlg, IDC_VIEWER);
         HWND hList = GetDlgItem(hDlg, IDC_LEVELLIST);
         std::vector<double> samples;
         for (int i = 0; i < nLoads + 2 && bOk; ++i) {
@@ -226,14 +161,12 @@ bool BenchPreview(int nLoads)
             const double t1 = NowMs();
             bOk = g_hBitmap != nullptr;
             if (i >= 2) samples.push_back(t1 - t0);  // the first two warm the file cache
-            Pump(hDlg);
+            PumpMessages(hDlg);
         }
         if (bOk) Report("preview load, 640x480 8-bit", samples, kPreviewTargetMs);
         if (bOk) ReportStages(hDlg, nLoads);
-        CloseDialog(hDlg);
+        CloseMainDialog(hDlg);
     }
-    SetCurrentDirectoryA(szPrevious);
-    RemoveGameFolder(dir);
     if (!bOk) std::fprintf(stderr, "preview_bench: the preview could not be loaded\n");
     return bOk;
 }
@@ -291,42 +224,38 @@ double TimeProgramStart(const std::string& program, const std::string& dir, int 
 
 bool BenchStartup(int nLevels, const char* pszProgram)
 {
-    const std::string dir = MakeGameFolder("startup");
+    GameFolder folder;
     // The archives' contents play no part in listing them.
     const std::string small = LevelArchive(8, 8, 0);
-    bool bOk = true;
-    for (int i = 0; i < nLevels && bOk; ++i) {
+    for (int i = 0; i < nLevels; ++i) {
         char szName[32];
-        std::snprintf(szName, sizeof szName, "\\levels\\lvl%05d.dat", i);
-        bOk = WriteFileBytes(dir + szName, small);
+        std::snprintf(szName, sizeof szName, "levels\\lvl%05d.dat", i);
+        folder.AddFile(szName, small);
     }
-    char szPrevious[MAX_PATH] = {};
-    GetCurrentDirectoryA(sizeof szPrevious, szPrevious);
-    SetCurrentDirectoryA(dir.c_str());
+    bool bOk = true;
     std::vector<double> inProcess;
     for (int run = 0; run < 5 && bOk; ++run) {
         const double t0 = NowMs();
-        HWND hDlg = CreateDialogHere();
+        HWND hDlg = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDlgProc, 0);
         const double t1 = NowMs();
         bOk = hDlg != nullptr && ListCount(hDlg) == nLevels;
         if (bOk) inProcess.push_back(t1 - t0);
-        if (hDlg != nullptr) CloseDialog(hDlg);
+        if (hDlg != nullptr) CloseMainDialog(hDlg);
+        g_nNumberLevels = 0;  // as at the program's start, for the next run
     }
     char szWhat[64];
     std::snprintf(szWhat, sizeof szWhat, "dialog start-up, %d levels", nLevels);
     if (bOk) Report(szWhat, inProcess, kStartupTargetMs);
-    SetCurrentDirectoryA(szPrevious);
     if (bOk && pszProgram != nullptr) {
         std::vector<double> started;
         for (int run = 0; run < 3 && bOk; ++run) {
-            const double ms = TimeProgramStart(pszProgram, dir, nLevels);
+            const double ms = TimeProgramStart(pszProgram, folder.Path(), nLevels);
             bOk = ms >= 0;
             if (bOk) started.push_back(ms);
         }
         std::snprintf(szWhat, sizeof szWhat, "program start-up, %d levels", nLevels);
         if (bOk) Report(szWhat, started, kStartupTargetMs);
     }
-    RemoveGameFolder(dir);
     if (!bOk) std::fprintf(stderr, "preview_bench: the start-up could not be measured\n");
     return bOk;
 }

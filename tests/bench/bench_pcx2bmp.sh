@@ -4,7 +4,7 @@
 # best of N; then the number of _lread calls per decode against the target
 # of entry size / 32 KiB + 8. Figures only: nothing here passes or fails.
 #
-# Usage: tools/bench/bench_pcx2bmp.sh [VBLTOOL] [RUNS]
+# Usage: tests/bench/bench_pcx2bmp.sh [VBLTOOL] [RUNS]
 #   VBLTOOL defaults to build/native/vbltool (cmake --preset native first).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
