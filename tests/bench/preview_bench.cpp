@@ -23,6 +23,7 @@
 #include "catalogue/level_list.h"
 #include "dialog_driver.h"
 #include "main/main_dialog.h"
+#include "pcx_writer.h"
 #include "preview/level_archive.h"
 #include "preview/preview_bitmap.h"
 #include "preview/preview_load.h"
@@ -42,55 +43,24 @@ double NowMs()
     return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(s_freq.QuadPart);
 }
 
-void AppendLe16(std::string* pOut, int v)
-{
-    pOut->push_back(static_cast<char>(v & 0xFF));
-    pOut->push_back(static_cast<char>((v >> 8) & 0xFF));
-}
-
-void AppendLe32(std::string* pOut, unsigned v)
-{
-    for (int i = 0; i < 4; ++i) pOut->push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-
 // A level archive whose only entry is an 8-bit, version 5 PCX of the given
-// size with a 256-colour trailer, its pixels a diagonal pattern in runs.
-std::string LevelArchive(int width, int height, int seed)
+// size with a 256-colour trailer, its pixels a diagonal pattern in runs of 8.
+std::string BenchArchive(int width, int height, int seed)
 {
-    std::string pcx;
-    pcx += static_cast<char>(10);
-    pcx += static_cast<char>(5);
-    pcx += static_cast<char>(1);
-    pcx += static_cast<char>(8);
-    AppendLe16(&pcx, 0);
-    AppendLe16(&pcx, 0);
-    AppendLe16(&pcx, width - 1);
-    AppendLe16(&pcx, height - 1);
-    pcx.resize(65, '\0');
-    pcx += static_cast<char>(1);
-    AppendLe16(&pcx, width);
-    pcx.resize(128, '\0');
+    PcxFields f;
+    f.xmax = static_cast<int16_t>(width - 1);
+    f.ymax = static_cast<int16_t>(height - 1);
+    f.bytesPerLine = static_cast<int16_t>(width);
+    Bytes decoded;
     for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; x += 8) {
-            const int run = std::min(8, width - x);
-            pcx += static_cast<char>(0xC0 | run);
-            pcx += static_cast<char>((x / 8 + y + seed) & 0xFF);
-        }
+        for (int x = 0; x < width; ++x) decoded.push_back(static_cast<uint8_t>(x / 8 + y + seed));
     }
-    pcx += static_cast<char>(12);
+    Bytes trailer;
     for (int k = 0; k < 256; ++k) {
-        pcx += static_cast<char>(k);
-        pcx += static_cast<char>((k * 3 + seed) & 0xFF);
-        pcx += static_cast<char>(255 - k);
+        trailer.insert(trailer.end(),
+                       {static_cast<uint8_t>(k), static_cast<uint8_t>(k * 3 + seed), static_cast<uint8_t>(255 - k)});
     }
-    std::string archive;
-    AppendLe32(&archive, 1);
-    std::string name = "level.pcx";
-    name.resize(12, '\0');
-    archive += name;
-    AppendLe32(&archive, 24);
-    AppendLe32(&archive, static_cast<unsigned>(pcx.size()));
-    return archive + pcx;
+    return AsString(LevelArchive({{NameField("level.pcx"), PcxFile(f, decoded, &trailer)}}));
 }
 
 double Median(std::vector<double> v)
@@ -145,8 +115,8 @@ void ReportStages(HWND hDlg, int nLoads)
 bool BenchPreview(int nLoads)
 {
     GameFolder folder;
-    folder.AddFile("levels\\one.dat", LevelArchive(640, 480, 1));
-    folder.AddFile("levels\\two.dat", LevelArchive(640, 480, 2));
+    folder.AddFile("levels\\one.dat", BenchArchive(640, 480, 1));
+    folder.AddFile("levels\\two.dat", BenchArchive(640, 480, 2));
     HWND hDlg = CreateMainDialog();
     bool bOk = hDlg != nullptr;
     if (bOk) {
@@ -226,7 +196,7 @@ bool BenchStartup(int nLevels, const char* pszProgram)
 {
     GameFolder folder;
     // The archives' contents play no part in listing them.
-    const std::string small = LevelArchive(8, 8, 0);
+    const std::string small = BenchArchive(8, 8, 0);
     for (int i = 0; i < nLevels; ++i) {
         char szName[32];
         std::snprintf(szName, sizeof szName, "levels\\lvl%05d.dat", i);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "catalogue/level_list.h"
 #include "main/main_dialog.h"
@@ -328,4 +329,21 @@ void* Redirect(const char* name, void* pHook)
     *pSlot = pHook;
     VirtualProtect(pSlot, sizeof *pSlot, dwOld, &dwOld);
     return pPrevious;
+}
+
+namespace {
+
+std::vector<std::pair<const char*, void*>> g_watchedImports;
+
+}  // namespace
+
+void KeepOriginalImport(const char* name, void* pOriginal)
+{
+    g_watchedImports.emplace_back(name, pOriginal);
+}
+
+void UnwatchImports()
+{
+    for (auto it = g_watchedImports.rbegin(); it != g_watchedImports.rend(); ++it) Redirect(it->first, it->second);
+    g_watchedImports.clear();
 }

@@ -80,6 +80,42 @@ void Uninstall(const char* name, F original)
     Redirect(name, reinterpret_cast<void*>(original));
 }
 
+// A watch on one import: Refuse (when set) may answer the call with a null or
+// FALSE result instead of the real function; Note (when set) sees each real
+// call's result and arguments. Imports of one function type need distinct
+// Tags (GlobalLock and GlobalFree are both void* (void*)).
+template <int Tag, typename F>
+struct ImportWatch;
+template <int Tag, typename R, typename... A>
+struct ImportWatch<Tag, R(WINAPI*)(A...)> {
+    static inline R(WINAPI* original)(A...) = nullptr;
+    static inline bool (*refuse)(A...) = nullptr;
+    static inline void (*note)(R, A...) = nullptr;
+    static R WINAPI Call(A... a)
+    {
+        if (refuse != nullptr && refuse(a...)) return R{};
+        R result = original(a...);
+        if (note != nullptr) note(result, a...);
+        return result;
+    }
+};
+
+// Remembers a watched import's original, for UnwatchImports.
+void KeepOriginalImport(const char* name, void* pOriginal);
+
+// Watches the import `name` (whose function is pfn) until UnwatchImports.
+template <int Tag, typename F, typename W = ImportWatch<Tag, F>>
+void WatchImport(const char* name, F /*pfn*/, decltype(W::refuse) refuse, decltype(W::note) note)
+{
+    W::refuse = refuse;
+    W::note = note;
+    Install(name, &W::Call, &W::original);
+    KeepOriginalImport(name, reinterpret_cast<void*>(W::original));
+}
+
+// Gives every watched import its original back, the last watched first.
+void UnwatchImports();
+
 // Creates the main dialog (template 101, MainDlgProc) in the current
 // directory, shown, with the globals at their start values.
 HWND CreateMainDialog();
