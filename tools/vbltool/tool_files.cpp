@@ -41,6 +41,17 @@ HFILE OpenInput(const char* pszPath, LONG* plSize)
     return hFile;
 }
 
+HFILE OpenCommandInput(int argc, char** argv, int nArgs, const char* pszUsage, LONG* plSize, int* pnStatus)
+{
+    *pnStatus = 2;
+    if (argc != nArgs) {
+        fprintf(stderr, "usage: vbltool %s\n", pszUsage);
+        return HFILE_ERROR;
+    }
+    *pnStatus = 1;
+    return OpenInput(argv[0], plSize);
+}
+
 namespace {
 
 // Size of the packed DIB from its own header, checked against the block so
