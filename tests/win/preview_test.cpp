@@ -75,6 +75,16 @@ std::string LevelWithPicture(int seed)
     return MakeArchive({{"map.dat", "xyz"}, {"level.pcx", MakePcx(seed)}});
 }
 
+// A game folder with alpha (picture 1) and beta (picture 2), made current.
+class TwoLevels : public GameFolder {
+public:
+    TwoLevels()
+    {
+        AddFile("levels\\alpha.dat", LevelWithPicture(1));
+        AddFile("levels\\beta.dat", LevelWithPicture(2));
+    }
+};
+
 // ------------------------------------------------ counting the program's calls
 
 // What the program (and this test) asked of gdi32, user32 and kernel32 while a
@@ -341,9 +351,7 @@ TEST(PreviewTest, ViewerShowsTheSelectedPictureOneToOneAndRepaintsRedrawIt)
 
 TEST(PreviewTest, SelectionWhileTheViewerIsOffIsShownWhenItIsTicked)
 {
-    GameFolder folder;
-    folder.AddFile("levels\\alpha.dat", LevelWithPicture(1));
-    folder.AddFile("levels\\beta.dat", LevelWithPicture(2));
+    TwoLevels folder;
     MessageBoxCapture boxes;
     CallCounter counter;
     HWND hDlg = CreateMainDialog();
@@ -494,9 +502,7 @@ TEST(PreviewTest, DeepGameFolderPreviewsAndOutlivesARefusedPictureBlock)
 
 TEST(PreviewTest, PackedDibIsFreedWhenTheConversionFails)
 {
-    GameFolder folder;
-    folder.AddFile("levels\\alpha.dat", LevelWithPicture(1));
-    folder.AddFile("levels\\beta.dat", LevelWithPicture(2));
+    TwoLevels folder;
     MessageBoxCapture boxes;
     CallCounter counter;
     HWND hDlg = CreateMainDialog();
@@ -671,9 +677,7 @@ TEST(PreviewTest, LoadNestedInAnErrorBoxLeavesNoBitmapBehind)
 
 TEST(PreviewTest, ThousandLoadsLeaveNoGdiObjectOrBlockBehind)
 {
-    GameFolder folder;
-    folder.AddFile("levels\\alpha.dat", LevelWithPicture(1));
-    folder.AddFile("levels\\beta.dat", LevelWithPicture(2));
+    TwoLevels folder;
     folder.AddFile("levels\\gamma.dat", MakeArchive({{"other", "x"}}));  // no picture: the failure path too
     MessageBoxCapture boxes;
     CallCounter counter;
