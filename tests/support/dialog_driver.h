@@ -8,39 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "message_boxes.h"
+
 // Told of a step that did not happen as it should (a file not written, no
 // dialog, no quit message on close, an import missing). Prints to stderr
 // unless replaced; the dialog tests make it a failure of the running test.
 extern void (*g_pfnDriverFault)(const std::string& what);
-
-// One message box as it was shown.
-struct MessageBoxRecord {
-    std::string caption;       // ANSI (Windows-1252) bytes
-    std::string text;          // ANSI (Windows-1252) bytes
-    std::vector<int> buttons;  // identifiers of the visible buttons (IDOK = 1, ...)
-    bool hasIcon = false;
-    HWND owner = nullptr;
-};
-
-// Records every message box shown on this thread while it lives, and closes
-// each one at once by pressing its first button. One at a time per thread.
-class MessageBoxCapture {
-public:
-    MessageBoxCapture();
-    ~MessageBoxCapture();
-    MessageBoxCapture(const MessageBoxCapture&) = delete;
-    MessageBoxCapture& operator=(const MessageBoxCapture&) = delete;
-
-    const std::vector<MessageBoxRecord>& Boxes() const { return boxes_; }
-    // Captions and texts only, "caption|text", in the order shown.
-    std::vector<std::string> Summary() const;
-    void Clear() { boxes_.clear(); }
-
-private:
-    static LRESULT CALLBACK HookProc(int nCode, WPARAM wParam, LPARAM lParam);
-    HHOOK hook_ = nullptr;
-    std::vector<MessageBoxRecord> boxes_;
-};
 
 // A temporary game folder, made the current directory while it lives; the
 // previous current directory is restored and the folder removed afterwards.
