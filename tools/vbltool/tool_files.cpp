@@ -123,7 +123,7 @@ DecodedPicture InspectDecoded(HGLOBAL hDib)
     const auto* lpbi = static_cast<const BITMAPINFO*>(GlobalLock(hDib));
     if (!lpbi) return pic;
     // The launcher's own test before it makes a bitmap (DibToBitmap).
-    pic.pszRefusal = DIBitmapRefusal(lpbi, GlobalSize(hDib));
+    pic.pszRefusal = DibRefusalText(DIBitmapRefusal(lpbi, GlobalSize(hDib)));
     if (GlobalSize(hDib) >= sizeof(BITMAPINFOHEADER)) {
         pic.lWidth = lpbi->bmiHeader.biWidth;
         pic.lHeight = lpbi->bmiHeader.biHeight;
