@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "main/app_state.h"
 #include "resource.h"
 
 int g_nNumberLevels = 0;
@@ -57,4 +56,20 @@ int AddLevelsFiles(HWND hDlg)
     SetDlgItemInt(hDlg, IDC_COUNT, static_cast<UINT>(g_nNumberLevels), FALSE);
     FindClose(hFind);
     return g_nNumberLevels;
+}
+
+LPSTR ReadSelectedLevel(HWND hList, bool* pbNoSelection)
+{
+    *pbNoSelection = false;
+    const LRESULT nIndex = SendMessageA(hList, LB_GETCURSEL, 0, 0);
+    if (nIndex == LB_ERR) {
+        *pbNoSelection = true;
+        return nullptr;
+    }
+    const LRESULT nLength = SendMessageA(hList, LB_GETTEXTLEN, static_cast<WPARAM>(nIndex), 0);
+    if (nLength < 0) return nullptr;
+    auto lpszName = static_cast<LPSTR>(GlobalAlloc(GPTR, static_cast<SIZE_T>(nLength) + 1));
+    if (lpszName == nullptr) return nullptr;
+    SendMessageA(hList, LB_GETTEXT, static_cast<WPARAM>(nIndex), reinterpret_cast<LPARAM>(lpszName));
+    return lpszName;
 }

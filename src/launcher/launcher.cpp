@@ -5,6 +5,7 @@
 #include <new>
 #include <string>
 
+#include "catalogue/level_list.h"
 #include "resource.h"
 
 namespace {
@@ -26,20 +27,6 @@ bool StartGame(HWND hDlg, const std::string& params)
 {
     HINSTANCE hResult = ShellExecuteA(hDlg, nullptr, "vorbel.exe", params.c_str(), ".", SW_SHOW);
     return reinterpret_cast<INT_PTR>(hResult) > 32;
-}
-
-// The text of the list's selected entry into name; false when nothing is
-// selected or the entry cannot be read.
-bool GetSelectedLevel(HWND hList, std::string& name)
-{
-    const LRESULT nIndex = SendMessageA(hList, LB_GETCURSEL, 0, 0);
-    if (nIndex == LB_ERR) return false;
-    const LRESULT nLength = SendMessageA(hList, LB_GETTEXTLEN, static_cast<WPARAM>(nIndex), 0);
-    if (nLength == LB_ERR) return false;
-    name.assign(static_cast<size_t>(nLength) + 1, '\0');
-    SendMessageA(hList, LB_GETTEXT, static_cast<WPARAM>(nIndex), reinterpret_cast<LPARAM>(&name[0]));
-    name.resize(std::char_traits<char>::length(name.c_str()));
-    return true;
 }
 
 // The option bits (parameter_string.h) of the boxes ticked now.
@@ -75,19 +62,18 @@ int CallvblProgram(LPCSTR lpszLevelName, HWND hDlg, HWND /*hList*/, int nMode)
 void PlayCommand(HWND hDlg)
 {
     HWND hList = GetDlgItem(hDlg, IDC_LEVELLIST);
-    std::string name;
-    bool bSelected = false;
-    try {
-        bSelected = GetSelectedLevel(hList, name);
-    } catch (const std::bad_alloc&) {
-        ReportFailedStart();  // Not even the name fits in memory.
-        return;
-    }
-    if (!bSelected) {
+    bool bNoSelection = false;
+    LPSTR lpszName = ReadSelectedLevel(hList, &bNoSelection);
+    if (bNoSelection) {
         MessageBoxA(nullptr, "T'as rien sélectionné!", "Hey!", MB_OK);
         return;
     }
-    CallvblProgram(name.c_str(), hDlg, hList, kLaunchLevel);
+    if (lpszName == nullptr) {
+        ReportFailedStart();  // Not even the name fits in memory.
+        return;
+    }
+    CallvblProgram(lpszName, hDlg, hList, kLaunchLevel);
+    GlobalFree(lpszName);
 }
 
 void FireworksCommand(HWND hDlg)

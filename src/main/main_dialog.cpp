@@ -3,11 +3,8 @@
 #include "catalogue/level_list.h"
 #include "catalogue/random_choice.h"
 #include "launcher/launcher.h"
-#include "main/app_state.h"
 #include "preview/preview_load.h"
 #include "resource.h"
-
-int g_bViewerActive = 0;
 
 namespace {
 
@@ -32,7 +29,7 @@ void SetAppIcon(HWND hDlg, WPARAM which)
     SendMessageA(hDlg, WM_SETICON, which, reinterpret_cast<LPARAM>(hIcon));
 }
 
-void OnInitDialog(HWND hDlg)
+void InitDialog(HWND hDlg)
 {
     SetAppIcon(hDlg, ICON_SMALL);
     SetAppIcon(hDlg, ICON_BIG);
@@ -43,14 +40,14 @@ void OnInitDialog(HWND hDlg)
     SetCheck(hDlg, IDC_SCALEUP, BST_CHECKED);
 }
 
-void OnRandom(HWND hDlg)
+void RandomCommand(HWND hDlg)
 {
     const int nIndex = CreateRandom(0, g_nNumberLevels - 1);
     SendDlgItemMessageA(hDlg, IDC_LEVELLIST, LB_SETCURSEL, static_cast<WPARAM>(nIndex), 0);
     SendMessageA(hDlg, WM_COMMAND, kSelfSelChange, 0);
 }
 
-void OnAbout(HWND hDlg)
+void AboutCommand(HWND hDlg)
 {
     MessageBoxA(hDlg,
                 "Vorbel Level Manager a été développé par l'équipe vblLM "
@@ -59,12 +56,12 @@ void OnAbout(HWND hDlg)
                 "À propos", MB_OK | MB_ICONINFORMATION);
 }
 
-void OnFullScreenClicked(HWND hDlg)
+void FullScreenCommand(HWND hDlg)
 {
     SetCheck(hDlg, IDC_SCALEUP, IsChecked(hDlg, IDC_FULLSCREEN) ? BST_CHECKED : BST_UNCHECKED);
 }
 
-void OnViewerToggled(HWND hDlg)
+void ViewerCommand(HWND hDlg)
 {
     RECT rc;
     GetWindowRect(hDlg, &rc);
@@ -77,52 +74,61 @@ void OnViewerToggled(HWND hDlg)
     SendMessageA(hDlg, WM_COMMAND, kSelfSelChange, 0);
 }
 
-void OnClose()
+void CloseDialog()
 {
-    if (g_hBitmap != nullptr) {
-        HBITMAP hOld = g_hBitmap;
-        g_hBitmap = nullptr;  // never left holding a deleted handle
-        DeleteObject(hOld);
-    }
+    DeletePreviewBitmap();
     PostQuitMessage(0);
 }
 
-void OnCommand(HWND hDlg, int nId, int nCode)
+// The list posts the play command rather than running it, so that the
+// double-click's selection change (and its preview) is handled first.
+void DoubleClickCommand(HWND hDlg)
 {
-    switch (nId) {
-    case IDC_LEVELLIST:
-        if (nCode == LBN_SELCHANGE) {
-            LoadPreview(hDlg);
-        } else if (nCode == LBN_DBLCLK) {
-            PostMessageA(hDlg, WM_COMMAND, MAKEWPARAM(IDC_PLAY, BN_CLICKED), 0);
+    PostMessageA(hDlg, WM_COMMAND, MAKEWPARAM(IDC_PLAY, BN_CLICKED), 0);
+}
+
+// The two sound boxes exclude each other: ticking one unticks the other.
+void NoSoundCommand(HWND hDlg)
+{
+    SetCheck(hDlg, IDC_MUSICNOSOUND, BST_UNCHECKED);
+}
+
+void MusicNoSoundCommand(HWND hDlg)
+{
+    SetCheck(hDlg, IDC_NOSOUND, BST_UNCHECKED);
+}
+
+// Matches every notification code: codes are 16-bit, never negative.
+constexpr int kAnyCode = -1;
+
+struct CommandRoute {
+    int nId;
+    int nCode;  // kAnyCode or the one notification code acted on
+    void (*pfnHandler)(HWND hDlg);
+};
+
+// Identifiers and codes not listed (IDCANCEL, Esc, among them) do nothing;
+// the automatic check boxes toggle themselves.
+const CommandRoute CommandTable[] = {
+    {IDC_LEVELLIST, LBN_SELCHANGE, LoadPreview},
+    {IDC_LEVELLIST, LBN_DBLCLK, DoubleClickCommand},
+    {IDC_PLAY, kAnyCode, PlayCommand},
+    {IDC_RANDOM, kAnyCode, RandomCommand},
+    {IDC_ABOUT, kAnyCode, AboutCommand},
+    {IDC_FIREWORKS, kAnyCode, FireworksCommand},
+    {IDC_FULLSCREEN, BN_CLICKED, FullScreenCommand},
+    {IDC_VIEWER, BN_CLICKED, ViewerCommand},
+    {IDC_NOSOUND, BN_CLICKED, NoSoundCommand},
+    {IDC_MUSICNOSOUND, BN_CLICKED, MusicNoSoundCommand},
+};
+
+void DispatchCommand(HWND hDlg, int nId, int nCode)
+{
+    for (const CommandRoute& route : CommandTable) {
+        if (route.nId == nId && (route.nCode == kAnyCode || route.nCode == nCode)) {
+            route.pfnHandler(hDlg);
+            return;
         }
-        break;
-    case IDC_PLAY:
-        PlayCommand(hDlg);
-        break;
-    case IDC_RANDOM:
-        OnRandom(hDlg);
-        break;
-    case IDC_ABOUT:
-        OnAbout(hDlg);
-        break;
-    case IDC_FIREWORKS:
-        FireworksCommand(hDlg);
-        break;
-    case IDC_FULLSCREEN:
-        if (nCode == BN_CLICKED) OnFullScreenClicked(hDlg);
-        break;
-    case IDC_VIEWER:
-        if (nCode == BN_CLICKED) OnViewerToggled(hDlg);
-        break;
-    case IDC_NOSOUND:
-        if (nCode == BN_CLICKED) SetCheck(hDlg, IDC_MUSICNOSOUND, BST_UNCHECKED);
-        break;
-    case IDC_MUSICNOSOUND:
-        if (nCode == BN_CLICKED) SetCheck(hDlg, IDC_NOSOUND, BST_UNCHECKED);
-        break;
-    default:
-        break;  // IDCANCEL (Esc) among them: nothing happens.
     }
 }
 
@@ -132,16 +138,16 @@ INT_PTR CALLBACK MainDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM /*lPara
 {
     switch (uMsg) {
     case WM_INITDIALOG:
-        OnInitDialog(hDlg);
+        InitDialog(hDlg);
         return TRUE;
     case WM_COMMAND:
-        OnCommand(hDlg, LOWORD(wParam), HIWORD(wParam));
+        DispatchCommand(hDlg, LOWORD(wParam), HIWORD(wParam));
         return TRUE;
     case WM_PAINT:
         RepaintPreview(hDlg);
         return FALSE;
     case WM_CLOSE:
-        OnClose();
+        CloseDialog();
         return TRUE;
     default:
         return FALSE;

@@ -96,41 +96,58 @@ const BYTE* DIBitmapBits(const BITMAPINFO* lpbi)
     return reinterpret_cast<const BYTE*>(lpbi) + static_cast<size_t>(cbOffset);
 }
 
-const char* DIBitmapRefusal(const BITMAPINFO* lpbi, SIZE_T cbBlock)
+DibRefusal DIBitmapRefusal(const BITMAPINFO* lpbi, SIZE_T cbBlock)
 {
-    if (cbBlock < sizeof(DWORD)) return "the block is smaller than a header";
+    if (cbBlock < sizeof(DWORD)) return kDibBelowSizeField;
     const DWORD cbHeader = lpbi->bmiHeader.biSize;
     uint64_t uWidth = 0;
     uint64_t uHeight = 0;
     if (cbHeader == kCoreHeaderBytes) {
-        if (cbBlock < kCoreHeaderBytes) return "the block is smaller than its header";
+        if (cbBlock < kCoreHeaderBytes) return kDibBelowCoreHeader;
         const auto* pCore = reinterpret_cast<const BITMAPCOREHEADER*>(lpbi);
         uWidth = pCore->bcWidth;
         uHeight = pCore->bcHeight;
     } else {
-        if (cbHeader < kInfoHeaderBytes || cbBlock < cbHeader) return "the header size is not one of a bitmap";
+        if (cbHeader < kInfoHeaderBytes || cbBlock < cbHeader) return kDibHeaderSize;
         const BITMAPINFOHEADER& bih = lpbi->bmiHeader;
-        if (bih.biCompression != BI_RGB) return "the pixels are compressed";
-        if (bih.biWidth <= 0 || bih.biHeight == 0) return "the picture has no pixels";
+        if (bih.biCompression != BI_RGB) return kDibCompressed;
+        if (bih.biWidth <= 0 || bih.biHeight == 0) return kDibNoPixels;
         uWidth = static_cast<uint64_t>(bih.biWidth);
         // A negative height is a top-down DIB of as many rows.
         const int64_t lHeight = bih.biHeight;
         uHeight = static_cast<uint64_t>(lHeight < 0 ? -lHeight : lHeight);
     }
     const WORD wBitCount = BitCount(lpbi);
-    if (!IsPixelBitCount(wBitCount)) return "its bits per pixel are not 1, 4, 8, 16, 24 or 32";
-    if (uWidth == 0 || uHeight == 0) return "the picture has no pixels";
+    if (!IsPixelBitCount(wBitCount)) return kDibBitCount;
+    if (uWidth == 0 || uHeight == 0) return kDibNoPixels;
     // The offset is below 2^35; the rows are compared by division, since
     // stride times height may not fit in 64 bits.
     const uint64_t cbOffset = BitsOffset(lpbi);
     if (cbOffset > cbBlock || cbOffset > kMaxBitsOffset ||
         uHeight > (cbBlock - cbOffset) / RowStride(uWidth, wBitCount)) {
-        return "its colour table or pixel rows reach past the block";
+        return kDibPastBlock;
     }
-    return nullptr;
+    return kDibFits;
 }
 
 bool DIBitmapFitsBlock(const BITMAPINFO* lpbi, SIZE_T cbBlock)
 {
-    return DIBitmapRefusal(lpbi, cbBlock) == nullptr;
+    return DIBitmapRefusal(lpbi, cbBlock) == kDibFits;
+}
+
+const char* DibRefusalText(DibRefusal eRefusal)
+{
+    // Indexed by DibRefusal.
+    static const char* const Texts[kDibRefusalCount] = {
+        nullptr,
+        "the block is smaller than a header",
+        "the block is smaller than its header",
+        "the header size is not one of a bitmap",
+        "the pixels are compressed",
+        "the picture has no pixels",
+        "its bits per pixel are not 1, 4, 8, 16, 24 or 32",
+        "its colour table or pixel rows reach past the block",
+    };
+    if (eRefusal < 0 || eRefusal >= kDibRefusalCount) return "unknown reason";
+    return Texts[eRefusal];
 }

@@ -25,6 +25,20 @@ const BYTE* DIBitmapBits(const BITMAPINFO* lpbi);
 // (compressed or bit-field pixels, bit counts a DIB cannot have).
 bool DIBitmapFitsBlock(const BITMAPINFO* lpbi, SIZE_T cbBlock);
 
-// Why DIBitmapFitsBlock is false (a short English phrase for the tools, that
-// lives as long as the program), or null when it is true.
-const char* DIBitmapRefusal(const BITMAPINFO* lpbi, SIZE_T cbBlock);
+// Why DIBitmapFitsBlock is false; kDibFits when it is true.
+enum DibRefusal {
+    kDibFits = 0,
+    kDibBelowSizeField,
+    kDibBelowCoreHeader,
+    kDibHeaderSize,
+    kDibCompressed,
+    kDibNoPixels,
+    kDibBitCount,
+    kDibPastBlock,
+    kDibRefusalCount
+};
+DibRefusal DIBitmapRefusal(const BITMAPINFO* lpbi, SIZE_T cbBlock);
+
+// A short English phrase for the tools, lasting as long as the program; null
+// for kDibFits.
+const char* DibRefusalText(DibRefusal eRefusal);

@@ -102,9 +102,9 @@ LONG FindLevelPcx(const LevelDirectory* pDir)
     return -1;
 }
 
-void ExtractPcxFromArchive(HFILE hFile, HBITMAP* phDib, const char** ppszReason)
+void ExtractPcxFromArchive(HFILE hFile, HBITMAP* phDib, PictureRefusal* pRefusal)
 {
-    const char* pszReason = nullptr;
+    PictureRefusal eRefusal = kPictureMade;
     *phDib = nullptr;
     LevelDirectory dir;
     ReadLevelDirectory(hFile, &dir);
@@ -113,13 +113,13 @@ void ExtractPcxFromArchive(HFILE hFile, HBITMAP* phDib, const char** ppszReason)
     if (lIndex >= 0 && GetLevelEntry(&dir, lIndex, &entry)) {
         _llseek(hFile, entry.lOffset, FILE_BEGIN);
         // The decoder owns the file from here and closes it.
-        *phDib = static_cast<HBITMAP>(ReadPcxFileWithReason(hFile, entry.lOffset, entry.lSize, &pszReason));
+        *phDib = static_cast<HBITMAP>(ReadPcxFileWithReason(hFile, entry.lOffset, entry.lSize, &eRefusal));
     } else {
-        pszReason = dir.lRecords > 0 ? "no entry named level.pcx" : "empty directory";
+        eRefusal = dir.lRecords > 0 ? kRefuseNoLevelPcx : kRefuseEmptyDirectory;
         _lclose(hFile);
     }
     FreeLevelDirectory(&dir);
-    if (ppszReason) *ppszReason = pszReason;
+    if (pRefusal) *pRefusal = eRefusal;
 }
 
 int ExtractLevelPcx(LPCSTR lpszLevelName, HBITMAP* phDib)

@@ -3,6 +3,7 @@
 // start of the file; its size), then the entries' data.
 #pragma once
 
+#include "preview/picture_refusal.h"
 #include "vbl_platform.h"
 
 constexpr UINT kLevelRecordBytes = 20;
@@ -40,8 +41,8 @@ LONG FindLevelPcx(const LevelDirectory* pDir);
 
 // Looks up "level.pcx" in an already open archive and decodes it. Takes
 // ownership of hFile and closes it on every path. *phDib receives the packed
-// DIB or null; *ppszReason (when not null) why there is none.
-void ExtractPcxFromArchive(HFILE hFile, HBITMAP* phDib, const char** ppszReason);
+// DIB or null; *pRefusal (when not null) why there is none.
+void ExtractPcxFromArchive(HFILE hFile, HBITMAP* phDib, PictureRefusal* pRefusal);
 
 // Opens ".\Levels\" + lpszLevelName + ".dat" and decodes its "level.pcx".
 // The packed DIB's global handle is carried in *phDib (null when there is no

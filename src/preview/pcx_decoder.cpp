@@ -59,18 +59,19 @@ struct PcxCursor {
     int64_t llPos;
 };
 
-bool ReadPcxHeader(HFILE hFile, LONG lOffset, PcxHeader* pHdr, const char** ppszReason)
+bool ReadPcxHeader(HFILE hFile, LONG lOffset, PcxHeader* pHdr, PictureRefusal* pRefusal)
 {
     BYTE abRaw[kHeaderBytes];
     if (lOffset < 0 || lOffset > INT32_MAX - static_cast<LONG>(kHeaderBytes)) {
-        *ppszReason = "entry offset lies outside the file";
+        *pRefusal = kRefuseOffsetOutside;
         return false;
     }
     _llseek(hFile, lOffset, FILE_BEGIN);
     if (_lread(hFile, abRaw, kHeaderBytes) != kHeaderBytes) {
-        *ppszReason = "header shorter than 128 bytes";
+        *pRefusal = kRefuseShortHeader;
         return false;
     }
+    // Every field read below lies inside the 128 bytes just read.
     ByteCursor cur = MakeByteCursor(abRaw, sizeof(abRaw));
     pHdr->bManufacturer = CursorU8(&cur);
     pHdr->bVersion = CursorU8(&cur);
@@ -85,34 +86,30 @@ bool ReadPcxHeader(HFILE hFile, LONG lOffset, PcxHeader* pHdr, const char** ppsz
     CursorSeek(&cur, 65);
     pHdr->bPlanes = CursorU8(&cur);
     pHdr->nBytesPerLine = CursorI16(&cur);
-    if (cur.bBad) {
-        *ppszReason = "header shorter than 128 bytes";
-        return false;
-    }
-    if (pHdr->bManufacturer != 10) {
-        *ppszReason = "not a PCX image (manufacturer byte is not 10)";
-        return false;
-    }
     return true;
 }
 
 // Checks the header's geometry and derives the DIB layout from it; the one
-// place where a header is refused for describing no usable image.
-bool PlanPcxLayout(const PcxHeader& hdr, PcxLayout* pLay, const char** ppszReason)
+// place where a header is refused for what it holds.
+bool PlanPcxLayout(const PcxHeader& hdr, PcxLayout* pLay, PictureRefusal* pRefusal)
 {
+    if (hdr.bManufacturer != 10) {
+        *pRefusal = kRefuseNotPcx;
+        return false;
+    }
     int64_t llWidth = int64_t{hdr.nXMax} - hdr.nXMin + 1;
     int64_t llHeight = int64_t{hdr.nYMax} - hdr.nYMin + 1;
     if (llWidth < 1 || llHeight < 1) {
-        *ppszReason = "image window is empty (width or height below 1)";
+        *pRefusal = kRefuseEmptyWindow;
         return false;
     }
     if (llWidth * llHeight > kPcxMaxPixels) {
-        *ppszReason = "image larger than 64 megapixels";
+        *pRefusal = kRefuseTooManyPixels;
         return false;
     }
     int nBits = hdr.bPlanes * hdr.bBitsPerPixel;
     if (nBits == 0) {
-        *ppszReason = "no bits per pixel (zero planes or zero bits)";
+        *pRefusal = kRefuseNoBits;
         return false;
     }
     pLay->placement = hdr.bPlanes == 3 || hdr.bPlanes == 4 ? kPlacePlanes : kPlaceBytes;
@@ -126,7 +123,7 @@ bool PlanPcxLayout(const PcxHeader& hdr, PcxLayout* pLay, const char** ppszReaso
     int64_t llStride = (llWidth * nBits + 31) / 32 * 4;
     int64_t llImage = llStride * llHeight;
     if (llImage > kPcxMaxImageBytes) {
-        *ppszReason = "image data larger than 256 MiB";
+        *pRefusal = kRefuseTooLarge;
         return false;
     }
     pLay->lWidth = static_cast<LONG>(llWidth);
@@ -314,7 +311,7 @@ BYTE* RowOfLine(const PcxLayout& lay, BYTE* pPixels, int64_t llLine)
 
 // pPixels is restrict: the rows never overlap the reader, so its position can
 // stay in a register across the stores.
-bool DecodePcxImage(HFILE hFile, LONG lOffset, const PcxLayout& lay, BYTE* __restrict pPixels, const char** ppszReason)
+bool DecodePcxImage(HFILE hFile, LONG lOffset, const PcxLayout& lay, BYTE* __restrict pPixels, PictureRefusal* pRefusal)
 {
     PcxReader reader;
     reader.hFile = hFile;
@@ -334,11 +331,11 @@ bool DecodePcxImage(HFILE hFile, LONG lOffset, const PcxLayout& lay, BYTE* __res
         BYTE bValue;
         int nCount;
         if (PcxNextByte(&bValue, &nCount, &reader) != 0) {
-            *ppszReason = "image data ends before the last scan line";
+            *pRefusal = kRefuseDataEnds;
             return false;
         }
         if (nCount > llTotal - k) {
-            *ppszReason = "a run reaches past the last scan line";
+            *pRefusal = kRefuseRunPastEnd;
             return false;
         }
         k += nCount;
@@ -368,21 +365,21 @@ bool PcxRefill(PcxReader* pReader)
     return true;
 }
 
-HGLOBAL ReadPcxFileWithReason(HFILE hFile, LONG lOffset, LONG lSize, const char** ppszReason)
+HGLOBAL ReadPcxFileWithReason(HFILE hFile, LONG lOffset, LONG lSize, PictureRefusal* pRefusal)
 {
-    const char* pszReason = nullptr;
+    PictureRefusal eRefusal = kPictureMade;
     HGLOBAL hDib = nullptr;
     PcxHeader hdr;
     PcxLayout lay;
-    if (ReadPcxHeader(hFile, lOffset, &hdr, &pszReason) && PlanPcxLayout(hdr, &lay, &pszReason)) {
+    if (ReadPcxHeader(hFile, lOffset, &hdr, &eRefusal) && PlanPcxLayout(hdr, &lay, &eRefusal)) {
         RGBQUAD aTable[256];
         UINT uColours = lay.bHasTable ? ChoosePcxColours(hFile, lOffset, lSize, hdr, aTable) : 0;
         BYTE* pPixels = nullptr;
         hDib = AllocPackedDib(lay, aTable, uColours, &pPixels);
         if (!hDib) {
-            pszReason = "out of memory";
+            eRefusal = kRefuseNoMemory;
         } else {
-            bool bDone = DecodePcxImage(hFile, lOffset, lay, pPixels, &pszReason);
+            bool bDone = DecodePcxImage(hFile, lOffset, lay, pPixels, &eRefusal);
             GlobalUnlock(hDib);
             if (!bDone) {
                 GlobalFree(hDib);
@@ -391,7 +388,7 @@ HGLOBAL ReadPcxFileWithReason(HFILE hFile, LONG lOffset, LONG lSize, const char*
         }
     }
     _lclose(hFile);
-    if (ppszReason) *ppszReason = pszReason;
+    if (pRefusal) *pRefusal = eRefusal;
     return hDib;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "preview/picture_refusal.h"
 #include "vbl_platform.h"
 
 // Bytes fetched from the file per _lread while the image data is decoded.
@@ -66,9 +67,9 @@ inline int PcxNextByte(BYTE* pbValue, int* pnCount, PcxReader* pReader)
 // unlocked and owned by the caller, or null.
 HGLOBAL ReadPcxFile(HFILE hFile, LONG lOffset, LONG lSize);
 
-// The same, telling in *ppszReason (when not null) why it returned null: a
-// short English phrase for the tools, null on success.
-HGLOBAL ReadPcxFileWithReason(HFILE hFile, LONG lOffset, LONG lSize, const char** ppszReason);
+// The same, telling in *pRefusal (when not null) why it returned null;
+// kPictureMade on success.
+HGLOBAL ReadPcxFileWithReason(HFILE hFile, LONG lOffset, LONG lSize, PictureRefusal* pRefusal);
 
 extern const BYTE LowMasks[4];
 extern const BYTE HighMasks[4];

@@ -1,40 +1,14 @@
 #include "preview/preview_load.h"
 
-#include "main/app_state.h"
+#include "catalogue/level_list.h"
 #include "preview/level_archive.h"
 #include "preview/preview_bitmap.h"
 #include "resource.h"
 
 HBITMAP g_hBitmap = nullptr;
+int g_bViewerActive = 0;
 
 namespace {
-
-// Deletes the preview bitmap. g_hBitmap is null before DeleteObject runs, so
-// no nested message loop (an error box's) can ever paint a deleted handle.
-void DeletePreviewBitmap()
-{
-    HBITMAP hOld = g_hBitmap;
-    g_hBitmap = nullptr;
-    if (hOld != nullptr) DeleteObject(hOld);
-}
-
-// The selected entry's text in a zero-filled fixed block that the caller
-// frees with GlobalFree; null when nothing is selected.
-LPSTR ReadSelectedLevelName(HWND hList, bool* pbNoSelection)
-{
-    *pbNoSelection = false;
-    const LRESULT nIndex = SendMessageA(hList, LB_GETCURSEL, 0, 0);
-    if (nIndex == LB_ERR) {
-        *pbNoSelection = true;
-        return nullptr;
-    }
-    const LRESULT nLength = SendMessageA(hList, LB_GETTEXTLEN, static_cast<WPARAM>(nIndex), 0);
-    if (nLength < 0) return nullptr;
-    auto lpszName = static_cast<LPSTR>(GlobalAlloc(GPTR, static_cast<SIZE_T>(nLength) + 1));
-    if (lpszName == nullptr) return nullptr;
-    SendMessageA(hList, LB_GETTEXT, static_cast<WPARAM>(nIndex), reinterpret_cast<LPARAM>(lpszName));
-    return lpszName;
-}
 
 // The packed DIB of the named level's picture (null when there is none);
 // the archive lookup reports an archive that cannot be opened itself.
@@ -54,7 +28,7 @@ void LoadPreview(HWND hDlg)
 {
     if (g_bViewerActive == 0) return;
     bool bNoSelection = false;
-    LPSTR lpszName = ReadSelectedLevelName(GetDlgItem(hDlg, IDC_LEVELLIST), &bNoSelection);
+    LPSTR lpszName = ReadSelectedLevel(GetDlgItem(hDlg, IDC_LEVELLIST), &bNoSelection);
     if (bNoSelection) return;
     DeletePreviewBitmap();
     HBITMAP hDib = ExtractDib(lpszName);
@@ -69,6 +43,13 @@ void LoadPreview(HWND hDlg)
         return;
     }
     Paint(g_hBitmap, hDlg);
+}
+
+void DeletePreviewBitmap()
+{
+    HBITMAP hOld = g_hBitmap;
+    g_hBitmap = nullptr;
+    if (hOld != nullptr) DeleteObject(hOld);
 }
 
 void RepaintPreview(HWND hDlg)

@@ -12,20 +12,20 @@ class PcxDecoderTest : public ScratchDirTest {};
 
 // Decodes the bytes as a bare PCX file; also checks that the file was closed
 // and nothing but the result is left allocated.
-HGLOBAL DecodeBytes(const Bytes& file, const char** ppszReason = nullptr)
+HGLOBAL DecodeBytes(const Bytes& file, PictureRefusal* pRefusal = nullptr)
 {
     WriteBytes("entry.pcx", file);
     long lBlocks = LiveBlocks();
     HFILE hFile = OpenForReading("entry.pcx");
     EXPECT_NE(hFile, HFILE_ERROR);
-    const char* pszReason = nullptr;
-    HGLOBAL hDib = ReadPcxFileWithReason(hFile, 0, static_cast<LONG>(file.size()), &pszReason);
+    PictureRefusal eRefusal = kPictureMade;
+    HGLOBAL hDib = ReadPcxFileWithReason(hFile, 0, static_cast<LONG>(file.size()), &eRefusal);
     EXPECT_TRUE(AllFilesClosed("entry.pcx"));
     if (lBlocks >= 0) {
         EXPECT_EQ(LiveBlocks(), lBlocks + (hDib ? 1 : 0));
     }
-    EXPECT_EQ(hDib == nullptr, pszReason != nullptr);
-    if (ppszReason) *ppszReason = pszReason;
+    EXPECT_EQ(hDib == nullptr, eRefusal != kPictureMade);
+    if (pRefusal) *pRefusal = eRefusal;
     return hDib;
 }
 
@@ -303,7 +303,7 @@ TEST_F(PcxDecoderTest, NextByteReadsItemsThroughTheBuffer)
 
 TEST_F(PcxDecoderTest, BrokenDataYieldsNullAndReleasesEverything)
 {
-    const char* pszReason = nullptr;
+    PictureRefusal eRefusal = kPictureMade;
     PcxFields f = Fields(8, 1, 10, 4, 10);
     Bytes decoded = Pattern(40, 9);
     Bytes good = PcxFile(f, decoded);
@@ -314,21 +314,21 @@ TEST_F(PcxDecoderTest, BrokenDataYieldsNullAndReleasesEverything)
     overrun.insert(overrun.end(), items.begin(), items.end());
     overrun.push_back(0xC2);
     overrun.push_back(0x22);
-    EXPECT_EQ(DecodeBytes(overrun, &pszReason), nullptr);
-    EXPECT_STREQ(pszReason, "a run reaches past the last scan line");
+    EXPECT_EQ(DecodeBytes(overrun, &eRefusal), nullptr);
+    EXPECT_EQ(eRefusal, kRefuseRunPastEnd);
 
     // The entry ends before the image is complete, or inside a run item.
     for (size_t cut : {size_t{128}, good.size() - 1}) {
-        EXPECT_EQ(DecodeBytes(Bytes(good.begin(), good.begin() + cut), &pszReason), nullptr) << cut;
-        EXPECT_STREQ(pszReason, "image data ends before the last scan line");
+        EXPECT_EQ(DecodeBytes(Bytes(good.begin(), good.begin() + cut), &eRefusal), nullptr) << cut;
+        EXPECT_EQ(eRefusal, kRefuseDataEnds);
     }
     Bytes lonelyRun = Bytes(good.begin(), good.end() - 1);
     lonelyRun.back() = 0xC1;
     EXPECT_EQ(DecodeBytes(lonelyRun), nullptr);
 
     // Header short or not a PCX file.
-    EXPECT_EQ(DecodeBytes(Bytes(good.begin(), good.begin() + 127), &pszReason), nullptr);
-    EXPECT_STREQ(pszReason, "header shorter than 128 bytes");
+    EXPECT_EQ(DecodeBytes(Bytes(good.begin(), good.begin() + 127), &eRefusal), nullptr);
+    EXPECT_EQ(eRefusal, kRefuseShortHeader);
     Bytes wrongMaker = good;
     wrongMaker[0] = 11;
     EXPECT_EQ(DecodeBytes(wrongMaker), nullptr);

@@ -6,10 +6,9 @@
 #include <random>
 
 #ifdef _WIN32
-#include <atomic>
-#include <chrono>
-#include <mutex>
-#include <thread>
+#include "message_boxes.h"
+#else
+#include "platform_probes.h"
 #endif
 
 namespace fs = std::filesystem;
@@ -90,85 +89,18 @@ long ReadCalls()
     return -1;
 }
 
-namespace {
-
-struct BoxWatcher {
-    std::atomic<bool> bStop{false};
-    std::atomic<unsigned long> ulBoxes{0};
-    std::mutex mutex;
-    std::vector<std::string> texts;
-    std::thread thread;
-};
-
-BOOL CALLBACK CollectText(HWND hChild, LPARAM lParam)
-{
-    char sz[256] = {0};
-    if (GetWindowTextA(hChild, sz, sizeof(sz)) > 0) reinterpret_cast<std::vector<std::string>*>(lParam)->push_back(sz);
-    return TRUE;
-}
-
-// The "Erreur" box of this process, if one is shown. Other programs may
-// share the display (and, under Wine, the window list): theirs are left alone.
-BOOL CALLBACK MatchOwnBox(HWND hWnd, LPARAM lParam)
-{
-    DWORD dwPid = 0;
-    char szClass[16] = {0}, szCaption[16] = {0};
-    GetWindowThreadProcessId(hWnd, &dwPid);
-    if (dwPid != GetCurrentProcessId() || !IsWindowVisible(hWnd)) return TRUE;
-    GetClassNameA(hWnd, szClass, sizeof(szClass));
-    GetWindowTextA(hWnd, szCaption, sizeof(szCaption));
-    if (strcmp(szClass, "#32770") != 0 || strcmp(szCaption, "Erreur") != 0) return TRUE;
-    *reinterpret_cast<HWND*>(lParam) = hWnd;
-    return FALSE;
-}
-
-HWND FindOwnBox()
-{
-    HWND hBox = nullptr;
-    EnumWindows(MatchOwnBox, reinterpret_cast<LPARAM>(&hBox));
-    return hBox;
-}
-
-// Dismisses every "Erreur" box of this process, recording its texts.
-void WatchBoxes(BoxWatcher* pW)
-{
-    while (!pW->bStop) {
-        HWND hBox = FindOwnBox();
-        if (!hBox) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            continue;
-        }
-        std::vector<std::string> texts;
-        EnumChildWindows(hBox, CollectText, reinterpret_cast<LPARAM>(&texts));
-        {
-            std::lock_guard<std::mutex> lock(pW->mutex);
-            pW->texts.insert(pW->texts.end(), texts.begin(), texts.end());
-        }
-        ++pW->ulBoxes;
-        PostMessageA(hBox, WM_COMMAND, IDOK, 0);
-        for (int i = 0; i < 250 && IsWindow(hBox); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-}
-
-}  // namespace
-
 void StartMessageBoxProbe(MessageBoxProbe* pProbe)
 {
-    BoxWatcher* pW = new BoxWatcher;
-    pW->thread = std::thread(WatchBoxes, pW);
-    pProbe->pWatcher = pW;
+    pProbe->pWatcher = new MessageBoxCapture;
 }
 
 unsigned long StopMessageBoxProbe(MessageBoxProbe* pProbe, std::vector<std::string>* pTexts)
 {
-    BoxWatcher* pW = static_cast<BoxWatcher*>(pProbe->pWatcher);
-    // A box is modal: the call that showed it returned only once the watcher
-    // had counted and closed it, so the count is complete here.
-    pW->bStop = true;
-    pW->thread.join();
-    unsigned long n = pW->ulBoxes;
-    *pTexts = pW->texts;
-    delete pW;
+    auto* pCapture = static_cast<MessageBoxCapture*>(pProbe->pWatcher);
+    pTexts->clear();
+    for (const MessageBoxRecord& box : pCapture->Boxes()) pTexts->push_back(box.text);
+    const unsigned long n = static_cast<unsigned long>(pCapture->Boxes().size());
+    delete pCapture;
     pProbe->pWatcher = nullptr;
     return n;
 }
@@ -177,15 +109,15 @@ unsigned long StopMessageBoxProbe(MessageBoxProbe* pProbe, std::vector<std::stri
 
 bool AllFilesClosed(const std::string&)
 {
-    return StandinOpenFiles() == 0;
+    return ProbeOpenFiles() == 0;
 }
 long LiveBlocks()
 {
-    return StandinLiveBlocks();
+    return ProbeLiveBlocks();
 }
 bool FailAllocation(int nth)
 {
-    StandinFailAllocation(nth);
+    ProbeFailAllocation(nth);
     return true;
 }
 long ReadCalls()
@@ -195,14 +127,14 @@ long ReadCalls()
 
 void StartMessageBoxProbe(MessageBoxProbe* pProbe)
 {
-    pProbe->ulBefore = StandinMessageBoxes();
+    pProbe->ulBefore = ProbeMessageBoxes();
 }
 
 unsigned long StopMessageBoxProbe(MessageBoxProbe* pProbe, std::vector<std::string>* pTexts)
 {
-    unsigned long n = StandinMessageBoxes() - pProbe->ulBefore;
+    unsigned long n = ProbeMessageBoxes() - pProbe->ulBefore;
     pTexts->clear();
-    if (n) pTexts->push_back(StandinLastMessageText());
+    if (n) pTexts->push_back(ProbeLastMessageText());
     return n;
 }
 

@@ -1,7 +1,7 @@
 // Helpers shared by the core tests: a scratch directory made current for each
 // test, packed DIB inspection, and checks of what the code under test left
-// open or allocated. On Linux the checks use the platform stand-in's
-// counters; on Windows (under Wine) the real API.
+// open or allocated. On Linux the checks use tests/support's probes around
+// the platform stand-in; on Windows (under Wine) the real API.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform_probes.h"
 #include "vbl_platform.h"
 
 inline void FuzzFail(const char* pszWhat)
@@ -33,6 +34,6 @@ inline void FuzzCheckDib(HGLOBAL hDib)
 
 inline void FuzzCheckNothingLeft()
 {
-    if (StandinOpenFiles() != 0) FuzzFail("a file was left open");
-    if (StandinLiveBlocks() != 0) FuzzFail("a global block was left allocated");
+    if (ProbeOpenFiles() != 0) FuzzFail("a file was left open");
+    if (ProbeLiveBlocks() != 0) FuzzFail("a global block was left allocated");
 }

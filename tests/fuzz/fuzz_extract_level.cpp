@@ -100,9 +100,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cbData)
     if (fchdir(g_fdScratch) != 0) FuzzFail("cannot enter the scratch folder");
     FILE* pOut = fopen("levels/fuzz.dat", "wb");
     if (!pOut || fwrite(pData, 1, cbData, pOut) != cbData || fclose(pOut) != 0) FuzzFail("cannot stage the input");
-    unsigned long ulBoxes = StandinMessageBoxes();
+    unsigned long ulBoxes = ProbeMessageBoxes();
     HBITMAP hDib = nullptr;
-    if (ExtractLevelPcx("fuzz", &hDib) != 0 || StandinMessageBoxes() != ulBoxes) FuzzFail("the archive did not open");
+    if (ExtractLevelPcx("fuzz", &hDib) != 0 || ProbeMessageBoxes() != ulBoxes) FuzzFail("the archive did not open");
     FuzzCheckDib(static_cast<HGLOBAL>(hDib));
     CheckUnpackChecks();
     FuzzCheckNothingLeft();

@@ -2,8 +2,8 @@
 // choice on lists of every size.
 #include <gtest/gtest.h>
 
-#include "dialog_harness.h"
-#include "main/app_state.h"
+#include "catalogue/level_list.h"
+#include "dialog_driver.h"
 #include "resource.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "dialog_harness.h"
+#include "dialog_driver.h"
 #include "resource.h"
 
 #ifndef VBL_STANDIN_GAME

@@ -12,9 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "dialog_harness.h"
-#include "main/app_state.h"
+#include "dialog_driver.h"
+#include "pcx_writer.h"
 #include "preview/preview_bitmap.h"
+#include "preview/preview_load.h"
 #include "resource.h"
 
 namespace {
@@ -23,17 +24,6 @@ namespace {
 
 constexpr int kPicWidth = 64;
 constexpr int kPicHeight = 48;
-
-void PutLe16(std::string* pOut, size_t at, int v)
-{
-    (*pOut)[at] = static_cast<char>(v & 0xFF);
-    (*pOut)[at + 1] = static_cast<char>((v >> 8) & 0xFF);
-}
-
-void AppendLe32(std::string* pOut, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i) pOut->push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
 
 // Palette entry k of picture `seed`: red is k itself, so every entry differs.
 COLORREF PicColour(int seed, int k)
@@ -49,35 +39,23 @@ int PicIndex(int seed, int x, int y)
 }
 
 // An 8-bit, version 5 PCX of kPicWidth x kPicHeight (or the given size) with
-// its 256-colour trailer; every byte is written as a run of one, so values of
-// 192 and above are runs as the format wants.
+// its 256-colour trailer.
 std::string MakePcx(int seed, int width = kPicWidth, int height = kPicHeight)
 {
-    std::string pcx(128, '\0');
-    pcx[0] = 10;
-    pcx[1] = 5;
-    pcx[2] = 1;
-    pcx[3] = 8;
-    PutLe16(&pcx, 8, width - 1);
-    PutLe16(&pcx, 10, height - 1);
-    pcx[65] = 1;
-    const int bytesPerLine = (width + 1) & ~1;
-    PutLe16(&pcx, 66, bytesPerLine);
+    PcxFields f;
+    f.xmax = static_cast<int16_t>(width - 1);
+    f.ymax = static_cast<int16_t>(height - 1);
+    f.bytesPerLine = static_cast<int16_t>((width + 1) & ~1);
+    Bytes decoded;
     for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < bytesPerLine; ++x) {
-            const int v = x < width ? PicIndex(seed, x, y) : 0;
-            if (v >= 192) pcx.push_back(static_cast<char>(0xC1));
-            pcx.push_back(static_cast<char>(v));
-        }
+        for (int x = 0; x < f.bytesPerLine; ++x) decoded.push_back(x < width ? PicIndex(seed, x, y) : 0);
     }
-    pcx.push_back(12);
+    Bytes trailer;
     for (int k = 0; k < 256; ++k) {
         const COLORREF c = PicColour(seed, k);
-        pcx.push_back(static_cast<char>(GetRValue(c)));
-        pcx.push_back(static_cast<char>(GetGValue(c)));
-        pcx.push_back(static_cast<char>(GetBValue(c)));
+        trailer.insert(trailer.end(), {GetRValue(c), GetGValue(c), GetBValue(c)});
     }
-    return pcx;
+    return AsString(PcxFile(f, decoded, &trailer));
 }
 
 struct Entry {
@@ -85,28 +63,27 @@ struct Entry {
     std::string data;
 };
 
-// A level archive: count, 20-byte records, then the data in record order.
 std::string MakeArchive(const std::vector<Entry>& entries)
 {
-    std::string out;
-    AppendLe32(&out, static_cast<uint32_t>(entries.size()));
-    uint32_t offset = static_cast<uint32_t>(4 + 20 * entries.size());
-    for (const Entry& e : entries) {
-        std::string field = e.name;
-        field.resize(12, '\0');
-        out += field;
-        AppendLe32(&out, offset);
-        AppendLe32(&out, static_cast<uint32_t>(e.data.size()));
-        offset += static_cast<uint32_t>(e.data.size());
-    }
-    for (const Entry& e : entries) out += e.data;
-    return out;
+    std::vector<ArchiveEntry> stored;
+    for (const Entry& e : entries) stored.push_back({NameField(e.name), Bytes(e.data.begin(), e.data.end())});
+    return AsString(LevelArchive(stored));
 }
 
 std::string LevelWithPicture(int seed)
 {
     return MakeArchive({{"map.dat", "xyz"}, {"level.pcx", MakePcx(seed)}});
 }
+
+// A game folder with alpha (picture 1) and beta (picture 2), made current.
+class TwoLevels : public GameFolder {
+public:
+    TwoLevels()
+    {
+        AddFile("levels\\alpha.dat", LevelWithPicture(1));
+        AddFile("levels\\beta.dat", LevelWithPicture(2));
+    }
+};
 
 // ------------------------------------------------ counting the program's calls
 
@@ -131,142 +108,59 @@ struct Calls {
 };
 Calls g_calls;
 
-struct Original {
-    decltype(&CreateDIBitmap) createDIBitmap;
-    decltype(&DeleteObject) deleteObject;
-    decltype(&GetDC) getDC;
-    decltype(&ReleaseDC) releaseDC;
-    decltype(&CreateCompatibleDC) createCompatibleDC;
-    decltype(&DeleteDC) deleteDC;
-    decltype(&BitBlt) bitBlt;
-    decltype(&GlobalAlloc) globalAlloc;
-    decltype(&GlobalFree) globalFree;
-    decltype(&GlobalLock) globalLock;
-    decltype(&GlobalUnlock) globalUnlock;
-};
-Original g_original;
-
-HBITMAP WINAPI HookCreateDIBitmap(HDC hdc, const BITMAPINFOHEADER* pbmih, DWORD flInit, const void* pjBits,
-                                  const BITMAPINFO* pbmi, UINT iUsage)
-{
-    ++g_calls.createDIBitmapCalls;
-    if (g_calls.failCreateDIBitmap) return nullptr;
-    HBITMAP h = g_original.createDIBitmap(hdc, pbmih, flInit, pjBits, pbmi, iUsage);
-    if (h != nullptr) {
-        g_calls.liveBitmaps.insert(h);
-        g_calls.events.push_back("create");
-    }
-    return h;
-}
-
-BOOL WINAPI HookDeleteObject(HGDIOBJ h)
-{
-    auto it = g_calls.liveBitmaps.find(static_cast<HBITMAP>(h));
-    if (it != g_calls.liveBitmaps.end()) {
-        g_calls.liveBitmaps.erase(it);
-        g_calls.events.push_back("delete");
-        if (h == g_hBitmap) ++g_calls.deletedWhileCurrent;
-    }
-    return g_original.deleteObject(h);
-}
-
-HDC WINAPI HookGetDC(HWND hWnd)
-{
-    ++g_calls.getDCCalls;
-    if (g_calls.failGetDC) return nullptr;
-    HDC hdc = g_original.getDC(hWnd);
-    if (hdc != nullptr) ++g_calls.windowDCs;
-    return hdc;
-}
-
-int WINAPI HookReleaseDC(HWND hWnd, HDC hdc)
-{
-    --g_calls.windowDCs;
-    return g_original.releaseDC(hWnd, hdc);
-}
-
-HDC WINAPI HookCreateCompatibleDC(HDC hdc)
-{
-    HDC h = g_original.createCompatibleDC(hdc);
-    if (h != nullptr) ++g_calls.memoryDCs;
-    return h;
-}
-
-BOOL WINAPI HookDeleteDC(HDC hdc)
-{
-    --g_calls.memoryDCs;
-    return g_original.deleteDC(hdc);
-}
-
-BOOL WINAPI HookBitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1, int y1, DWORD rop)
-{
-    if (x == kPreviewLeft && y == kPreviewTop) ++g_calls.previewBlits;
-    return g_original.bitBlt(hdc, x, y, cx, cy, hdcSrc, x1, y1, rop);
-}
-
-HGLOBAL WINAPI HookGlobalAlloc(UINT uFlags, SIZE_T cb)
-{
-    if (g_calls.cbAllocLimit != 0 && cb > g_calls.cbAllocLimit) {
-        ++g_calls.refusedAllocs;
-        return nullptr;
-    }
-    HGLOBAL h = g_original.globalAlloc(uFlags, cb);
-    if (h != nullptr) g_calls.liveBlocks.insert(h);
-    return h;
-}
-
-HGLOBAL WINAPI HookGlobalFree(HGLOBAL h)
-{
-    g_calls.liveBlocks.erase(h);
-    return g_original.globalFree(h);
-}
-
-LPVOID WINAPI HookGlobalLock(HGLOBAL h)
-{
-    if (g_calls.failGlobalLock) return nullptr;
-    LPVOID p = g_original.globalLock(h);
-    if (p != nullptr) ++g_calls.locks;
-    return p;
-}
-
-BOOL WINAPI HookGlobalUnlock(HGLOBAL h)
-{
-    --g_calls.locks;
-    return g_original.globalUnlock(h);
-}
-
 // Counts calls while it lives; starts from zero.
 class CallCounter {
 public:
     CallCounter()
     {
         g_calls = Calls();
-        Install("CreateDIBitmap", &HookCreateDIBitmap, &g_original.createDIBitmap);
-        Install("DeleteObject", &HookDeleteObject, &g_original.deleteObject);
-        Install("GetDC", &HookGetDC, &g_original.getDC);
-        Install("ReleaseDC", &HookReleaseDC, &g_original.releaseDC);
-        Install("CreateCompatibleDC", &HookCreateCompatibleDC, &g_original.createCompatibleDC);
-        Install("DeleteDC", &HookDeleteDC, &g_original.deleteDC);
-        Install("BitBlt", &HookBitBlt, &g_original.bitBlt);
-        Install("GlobalAlloc", &HookGlobalAlloc, &g_original.globalAlloc);
-        Install("GlobalFree", &HookGlobalFree, &g_original.globalFree);
-        Install("GlobalLock", &HookGlobalLock, &g_original.globalLock);
-        Install("GlobalUnlock", &HookGlobalUnlock, &g_original.globalUnlock);
+        WatchImport<1>(
+            "CreateDIBitmap", &CreateDIBitmap,
+            [](HDC, const BITMAPINFOHEADER*, DWORD, const void*, const BITMAPINFO*, UINT) {
+                ++g_calls.createDIBitmapCalls;
+                return g_calls.failCreateDIBitmap;
+            },
+            [](HBITMAP h, HDC, const BITMAPINFOHEADER*, DWORD, const void*, const BITMAPINFO*, UINT) {
+                if (h == nullptr) return;
+                g_calls.liveBitmaps.insert(h);
+                g_calls.events.push_back("create");
+            });
+        WatchImport<2>("DeleteObject", &DeleteObject, nullptr, [](BOOL, HGDIOBJ h) {
+            if (g_calls.liveBitmaps.erase(static_cast<HBITMAP>(h)) == 0) return;
+            g_calls.events.push_back("delete");
+            if (h == g_hBitmap) ++g_calls.deletedWhileCurrent;
+        });
+        WatchImport<3>(
+            "GetDC", &GetDC,
+            [](HWND) {
+                ++g_calls.getDCCalls;
+                return g_calls.failGetDC;
+            },
+            [](HDC hdc, HWND) { g_calls.windowDCs += hdc != nullptr; });
+        WatchImport<4>("ReleaseDC", &ReleaseDC, nullptr, [](int, HWND, HDC) { --g_calls.windowDCs; });
+        WatchImport<5>("CreateCompatibleDC", &CreateCompatibleDC, nullptr,
+                       [](HDC h, HDC) { g_calls.memoryDCs += h != nullptr; });
+        WatchImport<6>("DeleteDC", &DeleteDC, nullptr, [](BOOL, HDC) { --g_calls.memoryDCs; });
+        WatchImport<7>("BitBlt", &BitBlt, nullptr, [](BOOL, HDC, int x, int y, int, int, HDC, int, int, DWORD) {
+            g_calls.previewBlits += x == kPreviewLeft && y == kPreviewTop;
+        });
+        WatchImport<8>(
+            "GlobalAlloc", &GlobalAlloc,
+            [](UINT, SIZE_T cb) {
+                const bool bRefused = g_calls.cbAllocLimit != 0 && cb > g_calls.cbAllocLimit;
+                g_calls.refusedAllocs += bRefused;
+                return bRefused;
+            },
+            [](HGLOBAL h, UINT, SIZE_T) {
+                if (h != nullptr) g_calls.liveBlocks.insert(h);
+            });
+        WatchImport<9>("GlobalFree", &GlobalFree, nullptr, [](HGLOBAL, HGLOBAL h) { g_calls.liveBlocks.erase(h); });
+        WatchImport<10>(
+            "GlobalLock", &GlobalLock, [](HGLOBAL) { return g_calls.failGlobalLock; },
+            [](LPVOID p, HGLOBAL) { g_calls.locks += p != nullptr; });
+        WatchImport<11>("GlobalUnlock", &GlobalUnlock, nullptr, [](BOOL, HGLOBAL) { --g_calls.locks; });
     }
-    ~CallCounter()
-    {
-        Uninstall("CreateDIBitmap", g_original.createDIBitmap);
-        Uninstall("DeleteObject", g_original.deleteObject);
-        Uninstall("GetDC", g_original.getDC);
-        Uninstall("ReleaseDC", g_original.releaseDC);
-        Uninstall("CreateCompatibleDC", g_original.createCompatibleDC);
-        Uninstall("DeleteDC", g_original.deleteDC);
-        Uninstall("BitBlt", g_original.bitBlt);
-        Uninstall("GlobalAlloc", g_original.globalAlloc);
-        Uninstall("GlobalFree", g_original.globalFree);
-        Uninstall("GlobalLock", g_original.globalLock);
-        Uninstall("GlobalUnlock", g_original.globalUnlock);
-    }
+    ~CallCounter() { UnwatchImports(); }
     CallCounter(const CallCounter&) = delete;
     CallCounter& operator=(const CallCounter&) = delete;
 };
@@ -457,9 +351,7 @@ TEST(PreviewTest, ViewerShowsTheSelectedPictureOneToOneAndRepaintsRedrawIt)
 
 TEST(PreviewTest, SelectionWhileTheViewerIsOffIsShownWhenItIsTicked)
 {
-    GameFolder folder;
-    folder.AddFile("levels\\alpha.dat", LevelWithPicture(1));
-    folder.AddFile("levels\\beta.dat", LevelWithPicture(2));
+    TwoLevels folder;
     MessageBoxCapture boxes;
     CallCounter counter;
     HWND hDlg = CreateMainDialog();
@@ -575,11 +467,11 @@ TEST(PreviewTest, DeepGameFolderPreviewsAndOutlivesARefusedPictureBlock)
     while (folder.Path().size() + deep.size() < 160) deep += "\\deeper folder";
     // A header asking for 8192 x 8192 pixels of 4 planes of 8 bits: 256 MiB,
     // more than a 32-bit process may find in one piece.
-    std::string huge = MakePcx(2, 2, 1).substr(0, 128);
-    PutLe16(&huge, 8, 8191);
-    PutLe16(&huge, 10, 8191);
-    huge[65] = 4;
-    PutLe16(&huge, 66, 8192);
+    PcxFields f;
+    f.xmax = f.ymax = 8191;
+    f.planes = 4;
+    f.bytesPerLine = 8192;
+    const std::string huge = AsString(PcxHeader(f));
     folder.AddFile(deep + "\\levels\\a_first.dat", LevelWithPicture(1));
     folder.AddFile(deep + "\\levels\\b_huge.dat", MakeArchive({{"level.pcx", huge}}));
     folder.AddFile(deep + "\\levels\\c_next.dat", LevelWithPicture(3));
@@ -610,9 +502,7 @@ TEST(PreviewTest, DeepGameFolderPreviewsAndOutlivesARefusedPictureBlock)
 
 TEST(PreviewTest, PackedDibIsFreedWhenTheConversionFails)
 {
-    GameFolder folder;
-    folder.AddFile("levels\\alpha.dat", LevelWithPicture(1));
-    folder.AddFile("levels\\beta.dat", LevelWithPicture(2));
+    TwoLevels folder;
     MessageBoxCapture boxes;
     CallCounter counter;
     HWND hDlg = CreateMainDialog();
@@ -787,9 +677,7 @@ TEST(PreviewTest, LoadNestedInAnErrorBoxLeavesNoBitmapBehind)
 
 TEST(PreviewTest, ThousandLoadsLeaveNoGdiObjectOrBlockBehind)
 {
-    GameFolder folder;
-    folder.AddFile("levels\\alpha.dat", LevelWithPicture(1));
-    folder.AddFile("levels\\beta.dat", LevelWithPicture(2));
+    TwoLevels folder;
     folder.AddFile("levels\\gamma.dat", MakeArchive({{"other", "x"}}));  // no picture: the failure path too
     MessageBoxCapture boxes;
     CallCounter counter;

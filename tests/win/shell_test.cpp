@@ -2,9 +2,10 @@
 // viewer's widening, the random choice, Esc, the About box and shut-down.
 #include <gtest/gtest.h>
 
-#include "dialog_harness.h"
-#include "main/app_state.h"
+#include "catalogue/level_list.h"
+#include "dialog_driver.h"
 #include "main/main_dialog.h"
+#include "preview/preview_load.h"
 #include "resource.h"
 
 namespace {

@@ -75,26 +75,25 @@ def garden():
     return px, pal
 
 
+def drawn(index_of):
+    """A W x H picture of palette indices, index_of(x, y) at (x, y)."""
+    return [[index_of(x, y) for x in range(W)] for y in range(H)]
+
+
 def cave():
     pal = ramp((10, 8, 6), (120, 100, 80), 128) + ramp((0, 40, 60), (60, 220, 255), 128)
-    px = [[0] * W for _ in range(H)]
-    for y in range(H):
-        for x in range(W):
-            wall = abs(y - H / 2) > 70 + 30 * math.sin(x / 23.0) + 15 * math.cos(x / 7.0)
-            if wall:
-                px[y][x] = 40 + int(50 * (0.5 + 0.5 * math.sin(x * 0.3 + y * 0.2)))
-            else:
-                glow = max(0.0, 1 - math.hypot(x - 200, y - 128) / 200)
-                px[y][x] = 128 + int(127 * glow)
-    return px, pal
+
+    def index_of(x, y):
+        if abs(y - H / 2) > 70 + 30 * math.sin(x / 23.0) + 15 * math.cos(x / 7.0):  # the wall
+            return 40 + int(50 * (0.5 + 0.5 * math.sin(x * 0.3 + y * 0.2)))
+        return 128 + int(127 * max(0.0, 1 - math.hypot(x - 200, y - 128) / 200))
+
+    return drawn(index_of), pal
 
 
 def castle():
     pal = ramp((60, 20, 80), (250, 140, 90), 128) + ramp((30, 30, 40), (150, 150, 160), 128)
-    px = [[0] * W for _ in range(H)]
-    for y in range(H):
-        for x in range(W):
-            px[y][x] = y * 127 // H
+    px = drawn(lambda x, y: y * 127 // H)
     for (left, right, top) in ((60, 140, 90), (140, 260, 60), (260, 340, 90), (180, 220, 20)):
         for y in range(top, H):
             for x in range(left, right):

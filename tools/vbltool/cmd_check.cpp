@@ -88,10 +88,10 @@ bool CheckArchive(const char* pszPath)
     }
     CheckDirectory(hFile, &file);
     HBITMAP hDib = nullptr;
-    const char* pszReason = nullptr;
-    ExtractPcxFromArchive(hFile, &hDib, &pszReason);  // closes hFile
+    PictureRefusal eRefusal = kPictureMade;
+    ExtractPcxFromArchive(hFile, &hDib, &eRefusal);  // closes hFile
     if (!hDib) {
-        Say(&file, true, "the launcher shows no picture: %s", pszReason ? pszReason : "cannot decode level.pcx");
+        Say(&file, true, "the launcher shows no picture: %s", PictureRefusalText(eRefusal));
     } else {
         CheckPicture(reinterpret_cast<HGLOBAL>(hDib), &file);
         GlobalFree(reinterpret_cast<HGLOBAL>(hDib));

@@ -45,13 +45,10 @@ void PrintEntry(const LevelDirectory& dir, LONG lIndex, LONG lPreview)
 
 int RunList(int argc, char** argv)
 {
-    if (argc != 1) {
-        fprintf(stderr, "usage: vbltool list LEVEL.dat\n");
-        return 2;
-    }
     LONG lSize = 0;
-    HFILE hFile = OpenInput(argv[0], &lSize);
-    if (hFile == HFILE_ERROR) return 1;
+    int nStatus = 0;
+    HFILE hFile = OpenCommandInput(argc, argv, 1, "list LEVEL.dat", &lSize, &nStatus);
+    if (hFile == HFILE_ERROR) return nStatus;
     LevelDirectory dir;
     ReadLevelDirectory(hFile, &dir);
     _lclose(hFile);

@@ -10,10 +10,10 @@
 namespace {
 
 // Saves hDib (taking ownership of it) or reports why there is no image.
-int SaveDecoded(HGLOBAL hDib, const char* pszIn, const char* pszOut, const char* pszReason)
+int SaveDecoded(HGLOBAL hDib, const char* pszIn, const char* pszOut, PictureRefusal eRefusal)
 {
     if (!hDib) {
-        fprintf(stderr, "vbltool: %s: %s\n", pszIn, pszReason ? pszReason : "cannot decode");
+        fprintf(stderr, "vbltool: %s: %s\n", pszIn, PictureRefusalText(eRefusal));
         return 1;
     }
     // The launcher would show nothing for a picture its bitmap step refuses.
@@ -35,34 +35,39 @@ int SaveDecoded(HGLOBAL hDib, const char* pszIn, const char* pszOut, const char*
     return 0;
 }
 
+// A bare PCX file is one entry at offset 0 that fills the whole file.
+HGLOBAL DecodeBarePcx(HFILE hFile, LONG lSize, PictureRefusal* pRefusal)
+{
+    return ReadPcxFileWithReason(hFile, 0, lSize, pRefusal);
+}
+
+HGLOBAL DecodeLevel(HFILE hFile, LONG /*lSize*/, PictureRefusal* pRefusal)
+{
+    HBITMAP hDib = nullptr;
+    ExtractPcxFromArchive(hFile, &hDib, pRefusal);
+    return static_cast<HGLOBAL>(hDib);
+}
+
+// IN OUT.bmp: decodes IN with pfnDecode (which closes the file) and saves it.
+int DecodeToBmp(int argc, char** argv, const char* pszUsage, HGLOBAL (*pfnDecode)(HFILE, LONG, PictureRefusal*))
+{
+    LONG lSize = 0;
+    int nStatus = 0;
+    HFILE hFile = OpenCommandInput(argc, argv, 2, pszUsage, &lSize, &nStatus);
+    if (hFile == HFILE_ERROR) return nStatus;
+    PictureRefusal eRefusal = kPictureMade;
+    HGLOBAL hDib = pfnDecode(hFile, lSize, &eRefusal);
+    return SaveDecoded(hDib, argv[0], argv[1], eRefusal);
+}
+
 }  // namespace
 
 int RunPcx2Bmp(int argc, char** argv)
 {
-    if (argc != 2) {
-        fprintf(stderr, "usage: vbltool pcx2bmp IN.pcx OUT.bmp\n");
-        return 2;
-    }
-    const char* pszReason = nullptr;
-    LONG lSize = 0;
-    HFILE hFile = OpenInput(argv[0], &lSize);
-    if (hFile == HFILE_ERROR) return 1;
-    // A bare PCX file is one entry at offset 0 that fills the whole file.
-    HGLOBAL hDib = ReadPcxFileWithReason(hFile, 0, lSize, &pszReason);
-    return SaveDecoded(hDib, argv[0], argv[1], pszReason);
+    return DecodeToBmp(argc, argv, "pcx2bmp IN.pcx OUT.bmp", DecodeBarePcx);
 }
 
 int RunPreview(int argc, char** argv)
 {
-    if (argc != 2) {
-        fprintf(stderr, "usage: vbltool preview LEVEL.dat OUT.bmp\n");
-        return 2;
-    }
-    const char* pszReason = nullptr;
-    LONG lSize = 0;
-    HFILE hFile = OpenInput(argv[0], &lSize);
-    if (hFile == HFILE_ERROR) return 1;
-    HBITMAP hDib = nullptr;
-    ExtractPcxFromArchive(hFile, &hDib, &pszReason);
-    return SaveDecoded(static_cast<HGLOBAL>(hDib), argv[0], argv[1], pszReason);
+    return DecodeToBmp(argc, argv, "preview LEVEL.dat OUT.bmp", DecodeLevel);
 }

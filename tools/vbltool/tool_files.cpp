@@ -41,6 +41,17 @@ HFILE OpenInput(const char* pszPath, LONG* plSize)
     return hFile;
 }
 
+HFILE OpenCommandInput(int argc, char** argv, int nArgs, const char* pszUsage, LONG* plSize, int* pnStatus)
+{
+    *pnStatus = 2;
+    if (argc != nArgs) {
+        fprintf(stderr, "usage: vbltool %s\n", pszUsage);
+        return HFILE_ERROR;
+    }
+    *pnStatus = 1;
+    return OpenInput(argv[0], plSize);
+}
+
 namespace {
 
 // Size of the packed DIB from its own header, checked against the block so
@@ -112,7 +123,7 @@ DecodedPicture InspectDecoded(HGLOBAL hDib)
     const auto* lpbi = static_cast<const BITMAPINFO*>(GlobalLock(hDib));
     if (!lpbi) return pic;
     // The launcher's own test before it makes a bitmap (DibToBitmap).
-    pic.pszRefusal = DIBitmapRefusal(lpbi, GlobalSize(hDib));
+    pic.pszRefusal = DibRefusalText(DIBitmapRefusal(lpbi, GlobalSize(hDib)));
     if (GlobalSize(hDib) >= sizeof(BITMAPINFOHEADER)) {
         pic.lWidth = lpbi->bmiHeader.biWidth;
         pic.lHeight = lpbi->bmiHeader.biHeight;

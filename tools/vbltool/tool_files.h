@@ -11,6 +11,11 @@
 // cannot be opened or is too large for the 32-bit offsets of the formats.
 HFILE OpenInput(const char* pszPath, LONG* plSize);
 
+// The same for a sub-command's first argument, once argc is nArgs; else the
+// usage line on stderr. *pnStatus: the exit status when HFILE_ERROR comes
+// back (2 for bad usage, 1 for a file that cannot be opened).
+HFILE OpenCommandInput(int argc, char** argv, int nArgs, const char* pszUsage, LONG* plSize, int* pnStatus);
+
 // Writes a packed DIB as a .bmp file: BITMAPFILEHEADER, then the block's
 // header, colour table and rows exactly as they are. Removes a partly
 // written file. Does not free hDib.

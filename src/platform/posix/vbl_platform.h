@@ -1,6 +1,6 @@
 // The file-format core's view of the platform on Linux: the few kernel32 and
 // user32 calls and records it uses, with the Windows names, sizes and layouts,
-// implemented over POSIX in win32_standin.cpp. Only what the core, vbltool and
+// implemented over POSIX in standin_*.cpp. Only what the core, vbltool and
 // their tests rely on is here; the Windows build includes <windows.h> instead.
 #pragma once
 
@@ -12,7 +12,6 @@ typedef uint16_t WORD;
 typedef uint32_t DWORD;
 typedef int32_t LONG;  // 32 bits as on Windows (LLP64), whatever long is here
 typedef unsigned int UINT;
-typedef int INT;
 typedef int BOOL;
 typedef char CHAR;
 typedef size_t SIZE_T;
@@ -20,8 +19,6 @@ typedef int HFILE;  // a file descriptor
 typedef void* HANDLE;
 typedef HANDLE HGLOBAL;
 typedef void* LPVOID;
-typedef const void* LPCVOID;
-typedef BYTE* LPBYTE;
 typedef const char* LPCSTR;
 typedef char* LPSTR;
 
@@ -48,9 +45,6 @@ typedef HBITMAP__* HBITMAP;
 #define OFS_MAXPATHNAME 128
 
 #define OF_READ 0x0000
-#define OF_WRITE 0x0001
-#define OF_READWRITE 0x0002
-#define OF_SHARE_DENY_WRITE 0x0020
 #define HFILE_ERROR ((HFILE)-1)
 
 #define FILE_BEGIN 0
@@ -61,12 +55,8 @@ typedef HBITMAP__* HBITMAP;
 #define GMEM_MOVEABLE 0x0002
 #define GMEM_ZEROINIT 0x0040
 #define GPTR (GMEM_FIXED | GMEM_ZEROINIT)
-#define GHND (GMEM_MOVEABLE | GMEM_ZEROINIT)
 
 #define MB_OK 0x00000000
-#define MB_ICONERROR 0x00000010
-#define MB_ICONWARNING 0x00000030
-#define MB_ICONINFORMATION 0x00000040
 #define IDOK 1
 
 #define BI_RGB 0
@@ -106,7 +96,7 @@ typedef struct tagBITMAPINFOHEADER {
     LONG biYPelsPerMeter;
     DWORD biClrUsed;
     DWORD biClrImportant;
-} BITMAPINFOHEADER, *LPBITMAPINFOHEADER;
+} BITMAPINFOHEADER;
 
 typedef struct tagBITMAPCOREHEADER {
     DWORD bcSize;
@@ -114,17 +104,12 @@ typedef struct tagBITMAPCOREHEADER {
     WORD bcHeight;
     WORD bcPlanes;
     WORD bcBitCount;
-} BITMAPCOREHEADER, *LPBITMAPCOREHEADER;
+} BITMAPCOREHEADER;
 
 typedef struct tagBITMAPINFO {
     BITMAPINFOHEADER bmiHeader;
     RGBQUAD bmiColors[1];
-} BITMAPINFO, *LPBITMAPINFO;
-
-typedef struct tagBITMAPCOREINFO {
-    BITMAPCOREHEADER bmciHeader;
-    RGBTRIPLE bmciColors[1];
-} BITMAPCOREINFO, *LPBITMAPCOREINFO;
+} BITMAPINFO;
 
 #pragma pack(push, 2)
 typedef struct tagBITMAPFILEHEADER {
@@ -142,8 +127,10 @@ static_assert(sizeof(RGBTRIPLE) == 3, "RGBTRIPLE layout");
 static_assert(sizeof(BITMAPINFOHEADER) == 40, "BITMAPINFOHEADER layout");
 static_assert(sizeof(BITMAPCOREHEADER) == 12, "BITMAPCOREHEADER layout");
 static_assert(sizeof(BITMAPINFO) == 44, "BITMAPINFO layout");
-static_assert(sizeof(BITMAPCOREINFO) == 16, "BITMAPCOREINFO layout");
 static_assert(sizeof(BITMAPFILEHEADER) == 14, "BITMAPFILEHEADER layout");
+
+// C linkage, as on Windows (and so that tests can wrap them at link time).
+extern "C" {
 
 // 16-bit-style file calls. Paths take '\' or '/'; a component that does not
 // exist under its exact name is looked up without regard to letter case, so
@@ -176,10 +163,7 @@ int lstrlenA(LPCSTR lpString);
 // Writes "[caption] text" to stderr and answers IDOK.
 int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
 
-// Stand-in only: counters and fault injection for tests and benchmarks.
-unsigned long StandinReadCalls();         // _lread calls since start
-long StandinOpenFiles();                  // files opened and not yet closed
-long StandinLiveBlocks();                 // global blocks not yet freed
-unsigned long StandinMessageBoxes();      // MessageBoxA calls since start
-const char* StandinLastMessageText();     // text of the last one, "" if none
-void StandinFailAllocation(int nthNext);  // the nth GlobalAlloc from now fails (1 = next); 0 = none
+// _lread calls since start: vbltool prints them when VBLTOOL_STATS is set.
+unsigned long StandinReadCalls();
+
+}  // extern "C"

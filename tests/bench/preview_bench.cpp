@@ -20,10 +20,13 @@
 #include <string>
 #include <vector>
 
-#include "main/app_state.h"
+#include "catalogue/level_list.h"
+#include "dialog_driver.h"
 #include "main/main_dialog.h"
+#include "pcx_writer.h"
 #include "preview/level_archive.h"
 #include "preview/preview_bitmap.h"
+#include "preview/preview_load.h"
 #include "resource.h"
 
 namespace {
@@ -40,117 +43,24 @@ double NowMs()
     return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(s_freq.QuadPart);
 }
 
-void AppendLe16(std::string* pOut, int v)
-{
-    pOut->push_back(static_cast<char>(v & 0xFF));
-    pOut->push_back(static_cast<char>((v >> 8) & 0xFF));
-}
-
-void AppendLe32(std::string* pOut, unsigned v)
-{
-    for (int i = 0; i < 4; ++i) pOut->push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-
 // A level archive whose only entry is an 8-bit, version 5 PCX of the given
-// size with a 256-colour trailer, its pixels a diagonal pattern in runs.
-std::string LevelArchive(int width, int height, int seed)
+// size with a 256-colour trailer, its pixels a diagonal pattern in runs of 8.
+std::string BenchArchive(int width, int height, int seed)
 {
-    std::string pcx;
-    pcx += static_cast<char>(10);
-    pcx += static_cast<char>(5);
-    pcx += static_cast<char>(1);
-    pcx += static_cast<char>(8);
-    AppendLe16(&pcx, 0);
-    AppendLe16(&pcx, 0);
-    AppendLe16(&pcx, width - 1);
-    AppendLe16(&pcx, height - 1);
-    pcx.resize(65, '\0');
-    pcx += static_cast<char>(1);
-    AppendLe16(&pcx, width);
-    pcx.resize(128, '\0');
+    PcxFields f;
+    f.xmax = static_cast<int16_t>(width - 1);
+    f.ymax = static_cast<int16_t>(height - 1);
+    f.bytesPerLine = static_cast<int16_t>(width);
+    Bytes decoded;
     for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; x += 8) {
-            const int run = std::min(8, width - x);
-            pcx += static_cast<char>(0xC0 | run);
-            pcx += static_cast<char>((x / 8 + y + seed) & 0xFF);
-        }
+        for (int x = 0; x < width; ++x) decoded.push_back(static_cast<uint8_t>(x / 8 + y + seed));
     }
-    pcx += static_cast<char>(12);
+    Bytes trailer;
     for (int k = 0; k < 256; ++k) {
-        pcx += static_cast<char>(k);
-        pcx += static_cast<char>((k * 3 + seed) & 0xFF);
-        pcx += static_cast<char>(255 - k);
+        trailer.insert(trailer.end(),
+                       {static_cast<uint8_t>(k), static_cast<uint8_t>(k * 3 + seed), static_cast<uint8_t>(255 - k)});
     }
-    std::string archive;
-    AppendLe32(&archive, 1);
-    std::string name = "level.pcx";
-    name.resize(12, '\0');
-    archive += name;
-    AppendLe32(&archive, 24);
-    AppendLe32(&archive, static_cast<unsigned>(pcx.size()));
-    return archive + pcx;
-}
-
-bool WriteFileBytes(const std::string& path, const std::string& bytes)
-{
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    DWORD cbWritten = 0;
-    const BOOL bOk = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &cbWritten, nullptr);
-    CloseHandle(h);
-    return bOk && cbWritten == bytes.size();
-}
-
-// A fresh game folder under the temporary directory, with a levels folder.
-std::string MakeGameFolder(const char* tag)
-{
-    char szTemp[MAX_PATH] = {};
-    GetTempPathA(sizeof szTemp, szTemp);
-    char szDir[MAX_PATH] = {};
-    std::snprintf(szDir, sizeof szDir, "%svblLM-bench-%s-%lu", szTemp, tag, GetCurrentProcessId());
-    CreateDirectoryA(szDir, nullptr);
-    CreateDirectoryA((std::string(szDir) + "\\levels").c_str(), nullptr);
-    return szDir;
-}
-
-void RemoveGameFolder(const std::string& dir)
-{
-    WIN32_FIND_DATAA fd;
-    const std::string levels = dir + "\\levels";
-    HANDLE h = FindFirstFileA((levels + "\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
-                DeleteFileA((levels + "\\" + fd.cFileName).c_str());
-        } while (FindNextFileA(h, &fd));
-        FindClose(h);
-    }
-    RemoveDirectoryA(levels.c_str());
-    RemoveDirectoryA(dir.c_str());
-}
-
-void Pump(HWND hDlg)
-{
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) continue;
-        if (!IsDialogMessageA(hDlg, &msg)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-    }
-}
-
-HWND CreateDialogHere()
-{
-    return CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDlgProc, 0);
-}
-
-void CloseDialog(HWND hDlg)
-{
-    SendMessageA(hDlg, WM_CLOSE, 0, 0);
-    Pump(hDlg);
-    DestroyWindow(hDlg);
+    return AsString(LevelArchive({{NameField("level.pcx"), PcxFile(f, decoded, &trailer)}}));
 }
 
 double Median(std::vector<double> v)
@@ -204,18 +114,13 @@ void ReportStages(HWND hDlg, int nLoads)
 
 bool BenchPreview(int nLoads)
 {
-    const std::string dir = MakeGameFolder("preview");
-    bool bOk = WriteFileBytes(dir + "\\levels\\one.dat", LevelArchive(640, 480, 1)) &&
-               WriteFileBytes(dir + "\\levels\\two.dat", LevelArchive(640, 480, 2));
-    char szPrevious[MAX_PATH] = {};
-    GetCurrentDirectoryA(sizeof szPrevious, szPrevious);
-    SetCurrentDirectoryA(dir.c_str());
-    HWND hDlg = bOk ? CreateDialogHere() : nullptr;
-    if (hDlg != nullptr) {
-        ShowWindow(hDlg, SW_SHOW);
-        Pump(hDlg);
-        SendDlgItemMessageA(hDlg, IDC_VIEWER, BM_CLICK, 0, 0);
-        Pump(hDlg);
+    GameFolder folder;
+    folder.AddFile("levels\\one.dat", BenchArchive(640, 480, 1));
+    folder.AddFile("levels\\two.dat", BenchArchive(640, 480, 2));
+    HWND hDlg = CreateMainDialog();
+    bool bOk = hDlg != nullptr;
+    if (bOk) {
+        Click(hDlg, IDC_VIEWER);
         HWND hList = GetDlgItem(hDlg, IDC_LEVELLIST);
         std::vector<double> samples;
         for (int i = 0; i < nLoads + 2 && bOk; ++i) {
@@ -226,14 +131,12 @@ bool BenchPreview(int nLoads)
             const double t1 = NowMs();
             bOk = g_hBitmap != nullptr;
             if (i >= 2) samples.push_back(t1 - t0);  // the first two warm the file cache
-            Pump(hDlg);
+            PumpMessages(hDlg);
         }
         if (bOk) Report("preview load, 640x480 8-bit", samples, kPreviewTargetMs);
         if (bOk) ReportStages(hDlg, nLoads);
-        CloseDialog(hDlg);
+        CloseMainDialog(hDlg);
     }
-    SetCurrentDirectoryA(szPrevious);
-    RemoveGameFolder(dir);
     if (!bOk) std::fprintf(stderr, "preview_bench: the preview could not be loaded\n");
     return bOk;
 }
@@ -291,42 +194,38 @@ double TimeProgramStart(const std::string& program, const std::string& dir, int 
 
 bool BenchStartup(int nLevels, const char* pszProgram)
 {
-    const std::string dir = MakeGameFolder("startup");
+    GameFolder folder;
     // The archives' contents play no part in listing them.
-    const std::string small = LevelArchive(8, 8, 0);
-    bool bOk = true;
-    for (int i = 0; i < nLevels && bOk; ++i) {
+    const std::string small = BenchArchive(8, 8, 0);
+    for (int i = 0; i < nLevels; ++i) {
         char szName[32];
-        std::snprintf(szName, sizeof szName, "\\levels\\lvl%05d.dat", i);
-        bOk = WriteFileBytes(dir + szName, small);
+        std::snprintf(szName, sizeof szName, "levels\\lvl%05d.dat", i);
+        folder.AddFile(szName, small);
     }
-    char szPrevious[MAX_PATH] = {};
-    GetCurrentDirectoryA(sizeof szPrevious, szPrevious);
-    SetCurrentDirectoryA(dir.c_str());
+    bool bOk = true;
     std::vector<double> inProcess;
     for (int run = 0; run < 5 && bOk; ++run) {
         const double t0 = NowMs();
-        HWND hDlg = CreateDialogHere();
+        HWND hDlg = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDlgProc, 0);
         const double t1 = NowMs();
         bOk = hDlg != nullptr && ListCount(hDlg) == nLevels;
         if (bOk) inProcess.push_back(t1 - t0);
-        if (hDlg != nullptr) CloseDialog(hDlg);
+        if (hDlg != nullptr) CloseMainDialog(hDlg);
+        g_nNumberLevels = 0;  // as at the program's start, for the next run
     }
     char szWhat[64];
     std::snprintf(szWhat, sizeof szWhat, "dialog start-up, %d levels", nLevels);
     if (bOk) Report(szWhat, inProcess, kStartupTargetMs);
-    SetCurrentDirectoryA(szPrevious);
     if (bOk && pszProgram != nullptr) {
         std::vector<double> started;
         for (int run = 0; run < 3 && bOk; ++run) {
-            const double ms = TimeProgramStart(pszProgram, dir, nLevels);
+            const double ms = TimeProgramStart(pszProgram, folder.Path(), nLevels);
             bOk = ms >= 0;
             if (bOk) started.push_back(ms);
         }
         std::snprintf(szWhat, sizeof szWhat, "program start-up, %d levels", nLevels);
         if (bOk) Report(szWhat, started, kStartupTargetMs);
     }
-    RemoveGameFolder(dir);
     if (!bOk) std::fprintf(stderr, "preview_bench: the start-up could not be measured\n");
     return bOk;
 }

@@ -44,3 +44,9 @@ Bytes LevelArchive(const std::vector<ArchiveEntry>& entries);
 Bytes NameField(const std::string& name);
 
 void PutLe32(Bytes* pOut, size_t at, uint32_t v);
+
+// The bytes as a string, for the writers of files that take one.
+inline std::string AsString(const Bytes& bytes)
+{
+    return std::string(bytes.begin(), bytes.end());
+}

@@ -1,58 +1,26 @@
-#include "dialog_harness.h"
-
-#include <gtest/gtest.h>
+#include "dialog_driver.h"
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
-#include "main/app_state.h"
+#include "catalogue/level_list.h"
 #include "main/main_dialog.h"
+#include "preview/preview_load.h"
 #include "resource.h"
 
 namespace {
 
-MessageBoxCapture* g_pCapture = nullptr;  // the live capture of this test thread
-
-std::string WindowText(HWND hWnd)
+void PrintFault(const std::string& what)
 {
-    char sz[1024] = {};
-    GetWindowTextA(hWnd, sz, sizeof sz);
-    return sz;
+    std::fprintf(stderr, "dialog driver: %s\n", what.c_str());
 }
 
-std::string ClassName(HWND hWnd)
-{
-    char sz[64] = {};
-    GetClassNameA(hWnd, sz, sizeof sz);
-    return sz;
-}
+}  // namespace
 
-// A message box is a dialog-class window that, unlike the main dialog, has
-// no level list.
-bool IsMessageBox(HWND hWnd)
-{
-    return ClassName(hWnd) == "#32770" && GetDlgItem(hWnd, IDC_LEVELLIST) == nullptr;
-}
+void (*g_pfnDriverFault)(const std::string& what) = PrintFault;
 
-BOOL CALLBACK ReadChild(HWND hChild, LPARAM lParam)
-{
-    auto* pRecord = reinterpret_cast<MessageBoxRecord*>(lParam);
-    // The box itself is not shown yet: look at each control's own style.
-    const LONG style = GetWindowLongA(hChild, GWL_STYLE);
-    if ((style & WS_VISIBLE) == 0) {
-        return TRUE;
-    }
-    const std::string cls = ClassName(hChild);
-    if (cls == "Button") {
-        pRecord->buttons.push_back(GetDlgCtrlID(hChild));
-    } else if (cls == "Static" && (style & SS_TYPEMASK) == SS_ICON) {
-        pRecord->hasIcon = pRecord->hasIcon || SendMessageA(hChild, STM_GETICON, 0, 0) != 0;
-    } else if (cls == "Static") {
-        const std::string text = WindowText(hChild);
-        if (!text.empty() && pRecord->text.empty()) pRecord->text = text;
-    }
-    return TRUE;
-}
+namespace {
 
 // The import slot through which this executable calls `name`, or null.
 void** ImportSlot(const char* name)
@@ -77,42 +45,6 @@ void** ImportSlot(const char* name)
 }
 
 }  // namespace
-
-MessageBoxCapture::MessageBoxCapture()
-{
-    g_pCapture = this;
-    // After WM_INITDIALOG has returned, the box's controls hold their texts.
-    hook_ = SetWindowsHookExA(WH_CALLWNDPROCRET, HookProc, nullptr, GetCurrentThreadId());
-}
-
-MessageBoxCapture::~MessageBoxCapture()
-{
-    UnhookWindowsHookEx(hook_);
-    g_pCapture = nullptr;
-}
-
-std::vector<std::string> MessageBoxCapture::Summary() const
-{
-    std::vector<std::string> out;
-    for (const auto& box : boxes_) out.push_back(box.caption + "|" + box.text);
-    return out;
-}
-
-LRESULT CALLBACK MessageBoxCapture::HookProc(int nCode, WPARAM wParam, LPARAM lParam)
-{
-    const auto* pMsg = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
-    if (nCode == HC_ACTION && g_pCapture != nullptr && pMsg->message == WM_INITDIALOG && IsMessageBox(pMsg->hwnd)) {
-        HWND hWnd = pMsg->hwnd;
-        MessageBoxRecord record;
-        record.caption = WindowText(hWnd);
-        record.owner = GetWindow(hWnd, GW_OWNER);
-        EnumChildWindows(hWnd, ReadChild, reinterpret_cast<LPARAM>(&record));
-        const int nButton = record.buttons.empty() ? IDOK : record.buttons.front();
-        g_pCapture->boxes_.push_back(record);
-        PostMessageA(hWnd, WM_COMMAND, MAKEWPARAM(nButton, BN_CLICKED), 0);
-    }
-    return CallNextHookEx(nullptr, nCode, wParam, lParam);
-}
 
 GameFolder::GameFolder(bool withLevelsDir)
 {
@@ -187,7 +119,7 @@ std::string GameFolder::AddFile(const std::string& relPath, const std::string& b
     // The long wide form lets a test make names up to the file system's limit.
     HANDLE h =
         CreateFileW(LongPath(full).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    EXPECT_NE(h, INVALID_HANDLE_VALUE) << full;
+    if (h == INVALID_HANDLE_VALUE) g_pfnDriverFault("cannot write " + full);
     DWORD nWritten = 0;
     if (!bytes.empty()) WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &nWritten, nullptr);
     CloseHandle(h);
@@ -200,7 +132,7 @@ HWND CreateMainDialog()
     g_bViewerActive = 0;
     g_hBitmap = nullptr;
     HWND hDlg = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDlgProc, 0);
-    EXPECT_NE(hDlg, nullptr);
+    if (hDlg == nullptr) g_pfnDriverFault("the main dialog was not created");
     ShowWindow(hDlg, SW_SHOW);
     UpdateWindow(hDlg);
     PumpMessages(hDlg);
@@ -222,7 +154,7 @@ void CloseMainDialog(HWND hDlg)
             DispatchMessageA(&msg);
         }
     }
-    EXPECT_TRUE(bQuit) << "closing the dialog must post the quit message";
+    if (!bQuit) g_pfnDriverFault("closing the dialog must post the quit message");
     DestroyWindow(hDlg);
 }
 
@@ -310,7 +242,7 @@ std::string ItemText(HWND hDlg, int nId)
 void* Redirect(const char* name, void* pHook)
 {
     void** pSlot = ImportSlot(name);
-    EXPECT_NE(pSlot, nullptr) << name << " is not imported";
+    if (pSlot == nullptr) g_pfnDriverFault(std::string(name) + " is not imported");
     if (pSlot == nullptr) return nullptr;
     DWORD dwOld = 0;
     VirtualProtect(pSlot, sizeof *pSlot, PAGE_READWRITE, &dwOld);
@@ -318,4 +250,21 @@ void* Redirect(const char* name, void* pHook)
     *pSlot = pHook;
     VirtualProtect(pSlot, sizeof *pSlot, dwOld, &dwOld);
     return pPrevious;
+}
+
+namespace {
+
+std::vector<std::pair<const char*, void*>> g_watchedImports;
+
+}  // namespace
+
+void KeepOriginalImport(const char* name, void* pOriginal)
+{
+    g_watchedImports.emplace_back(name, pOriginal);
+}
+
+void UnwatchImports()
+{
+    for (auto it = g_watchedImports.rbegin(); it != g_watchedImports.rend(); ++it) Redirect(it->first, it->second);
+    g_watchedImports.clear();
 }

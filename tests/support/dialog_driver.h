@@ -1,40 +1,19 @@
 // Drives the real main dialog in a temporary game folder, as a person's
 // actions would, and observes the message boxes it shows instead of waiting
-// for someone to click them.
+// for someone to click them. Free of gtest: the dialog tests and the preview
+// benchmark both use it.
 #pragma once
 #include <windows.h>
 
 #include <string>
 #include <vector>
 
-// One message box as it was shown.
-struct MessageBoxRecord {
-    std::string caption;       // ANSI (Windows-1252) bytes
-    std::string text;          // ANSI (Windows-1252) bytes
-    std::vector<int> buttons;  // identifiers of the visible buttons (IDOK = 1, ...)
-    bool hasIcon = false;
-    HWND owner = nullptr;
-};
+#include "message_boxes.h"
 
-// Records every message box shown on this thread while it lives, and closes
-// each one at once by pressing its first button. One at a time per thread.
-class MessageBoxCapture {
-public:
-    MessageBoxCapture();
-    ~MessageBoxCapture();
-    MessageBoxCapture(const MessageBoxCapture&) = delete;
-    MessageBoxCapture& operator=(const MessageBoxCapture&) = delete;
-
-    const std::vector<MessageBoxRecord>& Boxes() const { return boxes_; }
-    // Captions and texts only, "caption|text", in the order shown.
-    std::vector<std::string> Summary() const;
-    void Clear() { boxes_.clear(); }
-
-private:
-    static LRESULT CALLBACK HookProc(int nCode, WPARAM wParam, LPARAM lParam);
-    HHOOK hook_ = nullptr;
-    std::vector<MessageBoxRecord> boxes_;
-};
+// Told of a step that did not happen as it should (a file not written, no
+// dialog, no quit message on close, an import missing). Prints to stderr
+// unless replaced; the dialog tests make it a failure of the running test.
+extern void (*g_pfnDriverFault)(const std::string& what);
 
 // A temporary game folder, made the current directory while it lives; the
 // previous current directory is restored and the folder removed afterwards.
@@ -73,6 +52,42 @@ void Uninstall(const char* name, F original)
 {
     Redirect(name, reinterpret_cast<void*>(original));
 }
+
+// A watch on one import: Refuse (when set) may answer the call with a null or
+// FALSE result instead of the real function; Note (when set) sees each real
+// call's result and arguments. Imports of one function type need distinct
+// Tags (GlobalLock and GlobalFree are both void* (void*)).
+template <int Tag, typename F>
+struct ImportWatch;
+template <int Tag, typename R, typename... A>
+struct ImportWatch<Tag, R(WINAPI*)(A...)> {
+    static inline R(WINAPI* original)(A...) = nullptr;
+    static inline bool (*refuse)(A...) = nullptr;
+    static inline void (*note)(R, A...) = nullptr;
+    static R WINAPI Call(A... a)
+    {
+        if (refuse != nullptr && refuse(a...)) return R{};
+        R result = original(a...);
+        if (note != nullptr) note(result, a...);
+        return result;
+    }
+};
+
+// Remembers a watched import's original, for UnwatchImports.
+void KeepOriginalImport(const char* name, void* pOriginal);
+
+// Watches the import `name` (whose function is pfn) until UnwatchImports.
+template <int Tag, typename F, typename W = ImportWatch<Tag, F>>
+void WatchImport(const char* name, F /*pfn*/, decltype(W::refuse) refuse, decltype(W::note) note)
+{
+    W::refuse = refuse;
+    W::note = note;
+    Install(name, &W::Call, &W::original);
+    KeepOriginalImport(name, reinterpret_cast<void*>(W::original));
+}
+
+// Gives every watched import its original back, the last watched first.
+void UnwatchImports();
 
 // Creates the main dialog (template 101, MainDlgProc) in the current
 // directory, shown, with the globals at their start values.

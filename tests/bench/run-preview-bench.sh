@@ -4,7 +4,7 @@
 # its figures: the preview load of a 640x480 8-bit level (median of 100, with
 # where the time goes) and the start-up with 10,000 level archives, in the
 # dialog and as a started program.
-#   tools/bench/run-preview-bench.sh [BUILD_DIR] [-- BENCH_ARGS...]
+#   tests/bench/run-preview-bench.sh [BUILD_DIR] [-- BENCH_ARGS...]
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build=${1:-$root/build/win64}
@@ -16,4 +16,4 @@ fi
 cmake --build "$build" -j2 --target preview_bench vblLM >/dev/null
 # Wine sees the build machine's root as drive Z:.
 program="Z:$(cd "$build" && pwd)/vblLM.exe"
-exec "$root/cmake/wine-run.sh" "$build/tools/bench/preview_bench.exe" --program "$program" "$@"
+exec "$root/cmake/wine-run.sh" "$build/tests/bench/preview_bench.exe" --program "$program" "$@"

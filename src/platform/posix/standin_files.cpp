@@ -1,13 +1,9 @@
-// POSIX implementation of the Windows calls the core makes. Behaviour follows
-// what the core relies on: short reads at the end of a file, seeks that fail
-// before the start, movable blocks reached only through GlobalLock, and a
-// case-insensitive view of paths written with '\'.
-#include "vbl_platform.h"
-
+// The 16-bit-style file calls of the file-format core (archive lookup, PCX
+// decoder) and of vbltool, over POSIX. The core opens ".\\Levels\\" + name +
+// ".dat": on Linux the folder is "levels/", hence the caseless lookup below.
 #include <dirent.h>
 #include <fcntl.h>
 #include <strings.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,19 +11,16 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "vbl_platform.h"
+
 namespace {
 
+// _lread calls since start, for vbltool's VBLTOOL_STATS figures.
 unsigned long g_ulReadCalls = 0;
-long g_lOpenFiles = 0;
-long g_lLiveBlocks = 0;
-unsigned long g_ulMessageBoxes = 0;
-std::string g_strLastMessage;
-int g_nFailAllocIn = 0;
 
 // Finds the entry of dir whose name matches name without regard to case;
 // the smallest such name wins, so the choice does not depend on readdir order.
@@ -122,8 +115,8 @@ HFILE OpenResolved(LPCSTR lpPath, int iMode, std::string* pResolved)
 {
     if (!lpPath || !*lpPath) return HFILE_ERROR;
     *pResolved = ResolvePath(lpPath);
-    int flags = (iMode & 3) == OF_WRITE ? O_WRONLY : (iMode & 3) == OF_READWRITE ? O_RDWR : O_RDONLY;
-    int fd = open(pResolved->c_str(), flags | O_CLOEXEC);
+    (void)iMode;  // the core only ever reads (OF_READ)
+    int fd = open(pResolved->c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return HFILE_ERROR;
     struct stat st;
     if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {  // Windows opens no directory
@@ -131,82 +124,7 @@ HFILE OpenResolved(LPCSTR lpPath, int iMode, std::string* pResolved)
         errno = EISDIR;
         return HFILE_ERROR;
     }
-    ++g_lOpenFiles;
     return fd;
-}
-
-// Bookkeeping in front of every global block. A fixed block's handle is its
-// data address; a movable block's handle is the address of this record, so a
-// caller that uses a movable handle as memory reads the wrong bytes at once.
-struct BlockRecord {
-    BlockRecord* pNext;
-    BlockRecord* pPrev;
-    void* pHandle;
-    BYTE* pData;
-    SIZE_T cbSize;
-    unsigned uLocks;
-    bool bMoveable;
-    void* pMapBase;  // the mapping holding pData, or null when from calloc
-    SIZE_T cbMap;
-};
-
-BlockRecord* g_pBlocks = nullptr;
-
-// Large blocks are mapped on their own, aligned to 2 MiB and marked for huge
-// pages: the decoder writes a whole picture into fresh memory, and touching
-// it 2 MiB at a time rather than 4 KiB at a time saves most of the page
-// faults (on virtual machines, most of the time spent writing a picture).
-constexpr SIZE_T kMapThreshold = SIZE_T{1} << 20;
-constexpr SIZE_T kHugePage = SIZE_T{2} << 20;
-
-// Under AddressSanitizer every block comes from calloc, so that a stray
-// access just past a block's end is caught whatever the block's size.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kMapLargeBlocks = false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kMapLargeBlocks = false;
-#else
-constexpr bool kMapLargeBlocks = true;
-#endif
-#else
-constexpr bool kMapLargeBlocks = true;
-#endif
-
-// Returns zero-filled memory; *ppMapBase and *pcbMap describe the mapping to
-// release when it is one (null base: from calloc).
-BYTE* AllocZeroed(SIZE_T cbSize, void** ppMapBase, SIZE_T* pcbMap)
-{
-    *ppMapBase = nullptr;
-    *pcbMap = 0;
-    if (kMapLargeBlocks && cbSize >= kMapThreshold && cbSize <= SIZE_MAX - kHugePage) {
-        SIZE_T cbMap = cbSize + kHugePage;
-        void* pBase = mmap(nullptr, cbMap, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (pBase == MAP_FAILED) return nullptr;
-        uintptr_t uAligned = (reinterpret_cast<uintptr_t>(pBase) + kHugePage - 1) & ~(uintptr_t{kHugePage} - 1);
-        BYTE* pData = reinterpret_cast<BYTE*>(uAligned);
-        madvise(pData, cbSize, MADV_HUGEPAGE);  // a hint: without it, small pages
-        *ppMapBase = pBase;
-        *pcbMap = cbMap;
-        return pData;
-    }
-    return static_cast<BYTE*>(calloc(cbSize ? cbSize : 1, 1));
-}
-
-void FreeZeroed(BYTE* pData, void* pMapBase, SIZE_T cbMap)
-{
-    if (pMapBase)
-        munmap(pMapBase, cbMap);
-    else
-        free(pData);
-}
-
-BlockRecord* FindBlock(HGLOBAL hMem)
-{
-    for (BlockRecord* p = g_pBlocks; p; p = p->pNext) {
-        if (p->pHandle == hMem) return p;
-    }
-    return nullptr;
 }
 
 }  // namespace
@@ -281,133 +199,10 @@ LONG _llseek(HFILE hFile, LONG lOffset, int iOrigin)
 HFILE _lclose(HFILE hFile)
 {
     if (close(hFile) != 0) return HFILE_ERROR;
-    --g_lOpenFiles;
     return 0;
-}
-
-HGLOBAL GlobalAlloc(UINT uFlags, SIZE_T dwBytes)
-{
-    if (g_nFailAllocIn > 0 && --g_nFailAllocIn == 0) return nullptr;
-    bool bMoveable = (uFlags & GMEM_MOVEABLE) != 0;
-    BlockRecord* pRec = static_cast<BlockRecord*>(calloc(1, sizeof(BlockRecord)));
-    if (!pRec) return nullptr;
-    // Contents are always zeroed; GMEM_ZEROINIT callers may rely on it, and the
-    // others must not be able to see stale data by accident.
-    pRec->pData = AllocZeroed(dwBytes, &pRec->pMapBase, &pRec->cbMap);
-    if (!pRec->pData) {
-        free(pRec);
-        return nullptr;
-    }
-    pRec->cbSize = dwBytes;
-    pRec->bMoveable = bMoveable;
-    pRec->pHandle = bMoveable ? static_cast<void*>(pRec) : static_cast<void*>(pRec->pData);
-    pRec->pNext = g_pBlocks;
-    if (g_pBlocks) g_pBlocks->pPrev = pRec;
-    g_pBlocks = pRec;
-    ++g_lLiveBlocks;
-    return pRec->pHandle;
-}
-
-LPVOID GlobalLock(HGLOBAL hMem)
-{
-    BlockRecord* pRec = FindBlock(hMem);
-    if (!pRec) return nullptr;
-    if (pRec->bMoveable) ++pRec->uLocks;
-    return pRec->pData;
-}
-
-BOOL GlobalUnlock(HGLOBAL hMem)
-{
-    BlockRecord* pRec = FindBlock(hMem);
-    if (!pRec || !pRec->bMoveable || pRec->uLocks == 0) return FALSE;
-    --pRec->uLocks;
-    return pRec->uLocks != 0;
-}
-
-HGLOBAL GlobalFree(HGLOBAL hMem)
-{
-    BlockRecord* pRec = FindBlock(hMem);
-    if (!pRec) return hMem;  // failure, as on Windows
-    if (pRec->pPrev)
-        pRec->pPrev->pNext = pRec->pNext;
-    else
-        g_pBlocks = pRec->pNext;
-    if (pRec->pNext) pRec->pNext->pPrev = pRec->pPrev;
-    FreeZeroed(pRec->pData, pRec->pMapBase, pRec->cbMap);
-    free(pRec);
-    --g_lLiveBlocks;
-    return nullptr;
-}
-
-SIZE_T GlobalSize(HGLOBAL hMem)
-{
-    BlockRecord* pRec = FindBlock(hMem);
-    return pRec ? pRec->cbSize : 0;
-}
-
-int lstrcmpA(LPCSTR lpString1, LPCSTR lpString2)
-{
-    if (!lpString1 || !lpString2) return (lpString1 ? 1 : 0) - (lpString2 ? 1 : 0);
-    int n = strcmp(lpString1, lpString2);
-    return n < 0 ? -1 : n > 0 ? 1 : 0;
-}
-
-LPSTR lstrcpyA(LPSTR lpString1, LPCSTR lpString2)
-{
-    if (!lpString1 || !lpString2) return nullptr;
-    return strcpy(lpString1, lpString2);
-}
-
-LPSTR lstrcatA(LPSTR lpString1, LPCSTR lpString2)
-{
-    if (!lpString1 || !lpString2) return nullptr;
-    return strcat(lpString1, lpString2);
-}
-
-LPSTR lstrcpynA(LPSTR lpString1, LPCSTR lpString2, int iMaxLength)
-{
-    if (!lpString1 || !lpString2 || iMaxLength <= 0) return lpString1;
-    // Reads at most iMaxLength - 1 characters of the source, never its rest.
-    int i = 0;
-    for (; i < iMaxLength - 1 && lpString2[i]; ++i) lpString1[i] = lpString2[i];
-    lpString1[i] = '\0';
-    return lpString1;
-}
-
-int lstrlenA(LPCSTR lpString)
-{
-    return lpString ? static_cast<int>(strlen(lpString)) : 0;
-}
-
-int MessageBoxA(HWND, LPCSTR lpText, LPCSTR lpCaption, UINT)
-{
-    ++g_ulMessageBoxes;
-    g_strLastMessage = lpText ? lpText : "";
-    fprintf(stderr, "[%s] %s\n", lpCaption ? lpCaption : "", g_strLastMessage.c_str());
-    return IDOK;
 }
 
 unsigned long StandinReadCalls()
 {
     return g_ulReadCalls;
-}
-long StandinOpenFiles()
-{
-    return g_lOpenFiles;
-}
-long StandinLiveBlocks()
-{
-    return g_lLiveBlocks;
-}
-unsigned long StandinMessageBoxes()
-{
-    return g_ulMessageBoxes;
-}
-const char* StandinLastMessageText()
-{
-    return g_strLastMessage.c_str();
-}
-void StandinFailAllocation(int nthNext)
-{
-    g_nFailAllocIn = nthNext > 0 ? nthNext : 0;
 }
