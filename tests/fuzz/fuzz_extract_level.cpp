@@ -21,6 +21,16 @@ namespace {
 
 int g_fdHome = -1;     // the folder libFuzzer was started in
 int g_fdScratch = -1;  // the scratch folder holding levels/
+char g_szScratch[] = "/tmp/vbl-fuzz-level-XXXXXX";
+
+// The scratch folder goes with the process, however many runs it held.
+void RemoveScratch()
+{
+    const std::string strLevels = std::string(g_szScratch) + "/levels";
+    unlink((strLevels + "/fuzz.dat").c_str());
+    rmdir(strLevels.c_str());
+    rmdir(g_szScratch);
+}
 
 struct Faults {
     LONG lCalls = 0;
@@ -83,12 +93,12 @@ void CheckUnpackChecks()
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    char szDir[] = "/tmp/vbl-fuzz-level-XXXXXX";
-    if (!mkdtemp(szDir)) FuzzFail("cannot make the scratch folder");
-    std::string strLevels = std::string(szDir) + "/levels";
+    if (!mkdtemp(g_szScratch)) FuzzFail("cannot make the scratch folder");
+    atexit(RemoveScratch);
+    std::string strLevels = std::string(g_szScratch) + "/levels";
     if (mkdir(strLevels.c_str(), 0700) != 0) FuzzFail("cannot make the levels folder");
     g_fdHome = open(".", O_RDONLY | O_DIRECTORY);
-    g_fdScratch = open(szDir, O_RDONLY | O_DIRECTORY);
+    g_fdScratch = open(g_szScratch, O_RDONLY | O_DIRECTORY);
     if (g_fdHome < 0 || g_fdScratch < 0) FuzzFail("cannot open the folders");
     return 0;
 }
