@@ -17,9 +17,11 @@ struct PackItem {
     std::vector<unsigned char> data;
 };
 
-void PutLe32(std::vector<unsigned char>* pOut, uint32_t v)
+void AppendLe32(std::vector<unsigned char>* pOut, uint32_t v)
 {
-    for (int i = 0; i < 4; ++i) pOut->push_back(static_cast<unsigned char>(v >> (8 * i)));
+    unsigned char ab[4];
+    PutLe32(ab, v);
+    pOut->insert(pOut->end(), ab, ab + sizeof ab);
 }
 
 // Loads every input and checks its name; false after a message on stderr.
@@ -63,13 +65,13 @@ bool BuildArchive(const std::vector<PackItem>& items, std::vector<unsigned char>
     for (const PackItem& item : items) ullOffset += item.data.size();
     if (ullOffset > INT32_MAX) return false;
     ullOffset = 4 + uint64_t{kLevelRecordBytes} * items.size();
-    PutLe32(pOut, static_cast<uint32_t>(items.size()));
+    AppendLe32(pOut, static_cast<uint32_t>(items.size()));
     for (const PackItem& item : items) {
         unsigned char abName[kLevelNameField] = {0};
         for (size_t i = 0; i < item.strName.size(); ++i) abName[i] = static_cast<unsigned char>(item.strName[i]);
         pOut->insert(pOut->end(), abName, abName + kLevelNameField);
-        PutLe32(pOut, static_cast<uint32_t>(ullOffset));
-        PutLe32(pOut, static_cast<uint32_t>(item.data.size()));
+        AppendLe32(pOut, static_cast<uint32_t>(ullOffset));
+        AppendLe32(pOut, static_cast<uint32_t>(item.data.size()));
         ullOffset += item.data.size();
     }
     for (const PackItem& item : items) pOut->insert(pOut->end(), item.data.begin(), item.data.end());

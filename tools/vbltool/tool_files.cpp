@@ -71,6 +71,8 @@ bool PackedDibBytes(const BYTE* pBlock, SIZE_T cbBlock, DWORD* pcbDib, DWORD* pc
     return true;
 }
 
+}  // namespace
+
 void PutLe16(unsigned char* p, unsigned v)
 {
     p[0] = static_cast<unsigned char>(v);
@@ -81,8 +83,6 @@ void PutLe32(unsigned char* p, uint32_t v)
 {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
 }
-
-}  // namespace
 
 bool WriteBmpFile(HGLOBAL hDib, const char* pszPath, const char** ppszReason)
 {

@@ -1,6 +1,7 @@
 // File helpers shared by vbltool's sub-commands.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,10 @@ struct DecodedPicture {
     const char* pszRefusal;
 };
 DecodedPicture InspectDecoded(HGLOBAL hDib);
+
+// The formats' numbers: little-endian, whatever the machine.
+void PutLe16(unsigned char* p, unsigned v);
+void PutLe32(unsigned char* p, uint32_t v);
 
 bool ReadWholeFile(const char* pszPath, std::vector<unsigned char>* pData);
 
