@@ -223,7 +223,7 @@ TEST_F(DibHeaderOnDecodedTest, DecodedBlocksFitAndPixelsStartWhereTheDecoderPutT
         decoded[0] = 0xC3;  // the top-left byte, to be found through DIBitmapBits
         Bytes pal = c.blackTrailer ? Bytes(768, 0) : RampPalette768();
         const Bytes file = PcxFile(f, decoded, c.trailer ? &pal : nullptr);
-        WriteBytes("level.pcx", file);
+        WriteBytes("level.pcx", AsString(file));
         HGLOBAL hDib = ReadPcxFile(OpenForReading("level.pcx"), 0, static_cast<LONG>(file.size()));
         ASSERT_NE(hDib, nullptr) << c.what;
         const SIZE_T cbBlock = GlobalSize(hDib);

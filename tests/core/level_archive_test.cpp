@@ -33,7 +33,7 @@ struct Outcome {
 Outcome Extract(const std::string& name, const Bytes* pArchive)
 {
     std::string path = "levels/" + name + ".dat";
-    if (pArchive) WriteBytes(path, *pArchive);
+    if (pArchive) WriteBytes(path, AsString(*pArchive));
     long lBlocks = LiveBlocks();
     MessageBoxProbe probe;
     StartMessageBoxProbe(&probe);
@@ -216,7 +216,7 @@ TEST_F(LevelArchiveTest, DirectoryAsVbltoolListsIt)
 {
     Bytes a = ArchiveOf({{"readme.txt", Bytes(10, 'r')}, {"level.pcx", TaggedPcx(2)}});
     PutLe32(&a, 0, 5);
-    WriteBytes("levels/dir.dat", a);
+    WriteBytes("levels/dir.dat", AsString(a));
     HFILE hFile = OpenForReading("levels/dir.dat");
     LevelDirectory dir;
     ReadLevelDirectory(hFile, &dir);

@@ -35,7 +35,7 @@ TEST_F(LevelEntryCheckTest, FindsEveryFaultyEntryInOrder)
 {
     std::vector<ArchiveEntry> entries;
     for (const char* pszName : {"b", "A", "ok", "a", "B", "PRN", "a"}) entries.push_back({NameField(pszName), {1}});
-    WriteBytes("x.dat", LevelArchive(entries));
+    WriteBytes("x.dat", AsString(LevelArchive(entries)));
     HFILE hFile = OpenForReading("x.dat");
     LevelDirectory dir;
     ReadLevelDirectory(hFile, &dir);

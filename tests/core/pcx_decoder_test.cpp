@@ -14,7 +14,7 @@ class PcxDecoderTest : public ScratchDirTest {};
 // and nothing but the result is left allocated.
 HGLOBAL DecodeBytes(const Bytes& file, PictureRefusal* pRefusal = nullptr)
 {
-    WriteBytes("entry.pcx", file);
+    WriteBytes("entry.pcx", AsString(file));
     long lBlocks = LiveBlocks();
     HFILE hFile = OpenForReading("entry.pcx");
     EXPECT_NE(hFile, HFILE_ERROR);
@@ -271,7 +271,7 @@ TEST_F(PcxDecoderTest, NextByteReadsItemsThroughTheBuffer)
         data.push_back(0xC5);
         data.push_back(0xFE);
     }
-    WriteBytes("items.bin", data);
+    WriteBytes("items.bin", AsString(data));
     PcxReader reader;
     reader.hFile = OpenForReading("items.bin");
     reader.uPos = reader.uFill = 0;
@@ -415,7 +415,7 @@ TEST_F(PcxDecoderTest, EntryInsideALargerFile)
     Bytes file(1000 + entry.size() + 2000, 12);
     std::fill(file.begin(), file.begin() + 1000, 0xC7);
     std::copy(entry.begin(), entry.end(), file.begin() + 1000);
-    WriteBytes("archive.bin", file);
+    WriteBytes("archive.bin", AsString(file));
     HFILE hFile = OpenForReading("archive.bin");
     _llseek(hFile, 17, FILE_BEGIN);  // where the file stands on entry does not matter
     DibView v = TakeDib(ReadPcxFile(hFile, 1000, static_cast<LONG>(entry.size())));
@@ -427,12 +427,12 @@ TEST_F(PcxDecoderTest, EntryInsideALargerFile)
     }
 
     // Offsets outside the file, and an entry too short to hold a trailer.
-    WriteBytes("archive.bin", file);
+    WriteBytes("archive.bin", AsString(file));
     for (LONG lOffset : {LONG{-1}, LONG{-1000}, LONG{2000000000}}) {
         hFile = OpenForReading("archive.bin");
         EXPECT_EQ(ReadPcxFile(hFile, lOffset, 900), nullptr) << lOffset;
         EXPECT_TRUE(AllFilesClosed("archive.bin"));
-        WriteBytes("archive.bin", file);
+        WriteBytes("archive.bin", AsString(file));
     }
     hFile = OpenForReading("archive.bin");
     v = TakeDib(ReadPcxFile(hFile, 1000, 200));

@@ -41,7 +41,7 @@ TEST_F(RegressionInputsTest, EveryInputIsHandledCleanly)
         Bytes data = ReadAll(path);
         long lBlocks = LiveBlocks();
 
-        WriteBytes("picture.pcx", data);
+        WriteBytes("picture.pcx", AsString(data));
         HGLOBAL hDib = ReadPcxFile(OpenForReading("picture.pcx"), 0, static_cast<LONG>(data.size()));
         EXPECT_TRUE(AllFilesClosed("picture.pcx"));
         if (hDib) {
@@ -49,7 +49,7 @@ TEST_F(RegressionInputsTest, EveryInputIsHandledCleanly)
             EXPECT_EQ(v.bih.biSizeImage, v.cbStride * v.bih.biHeight);
         }
 
-        WriteBytes("levels/replay.dat", data);
+        WriteBytes("levels/replay.dat", AsString(data));
         HBITMAP hBitmap = nullptr;
         EXPECT_EQ(ExtractLevelPcx("replay", &hBitmap), 0);
         EXPECT_TRUE(AllFilesClosed("levels/replay.dat"));

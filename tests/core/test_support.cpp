@@ -1,44 +1,12 @@
 #include "test_support.h"
 
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <random>
 
 #ifdef _WIN32
 #include "message_boxes.h"
 #else
 #include "platform_probes.h"
 #endif
-
-namespace fs = std::filesystem;
-
-void ScratchDirTest::SetUp()
-{
-    m_previous = fs::current_path().string();
-    std::random_device rd;
-    fs::path dir = fs::temp_directory_path() / ("vbl-core-test-" + std::to_string(rd()) + std::to_string(rd()));
-    fs::create_directories(dir);
-    m_dir = dir.string();
-    fs::current_path(dir);
-}
-
-void ScratchDirTest::TearDown()
-{
-    fs::current_path(m_previous);
-    std::error_code ec;
-    fs::remove_all(m_dir, ec);
-}
-
-void WriteBytes(const std::string& path, const Bytes& data)
-{
-    fs::path p(path);
-    if (p.has_parent_path()) fs::create_directories(p.parent_path());
-    FILE* pOut = fopen(path.c_str(), "wb");
-    ASSERT_NE(pOut, nullptr) << path;
-    ASSERT_EQ(fwrite(data.data(), 1, data.size(), pOut), data.size());
-    ASSERT_EQ(fclose(pOut), 0);
-}
 
 HFILE OpenForReading(const std::string& path)
 {

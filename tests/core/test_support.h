@@ -9,21 +9,16 @@
 #include <string>
 #include <vector>
 
+#include "game_folder.h"
 #include "pcx_writer.h"
 #include "vbl_platform.h"
 
-// A fresh temporary directory, current for the length of each test.
+// A fresh scratch folder (no "levels" in it), current for the length of each
+// test.
 class ScratchDirTest : public ::testing::Test {
-protected:
-    void SetUp() override;
-    void TearDown() override;
-
-private:
-    std::string m_previous;
-    std::string m_dir;
+    GameFolder m_folder{false};
 };
 
-void WriteBytes(const std::string& path, const Bytes& data);
 HFILE OpenForReading(const std::string& path);
 
 // The packed DIB copied out of its block, checked for consistency.

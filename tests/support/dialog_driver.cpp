@@ -1,6 +1,5 @@
 #include "dialog_driver.h"
 
-#include <cstdio>
 #include <cstring>
 #include <utility>
 
@@ -8,17 +7,6 @@
 #include "main/main_dialog.h"
 #include "preview/preview_load.h"
 #include "resource.h"
-
-namespace {
-
-void PrintFault(const std::string& what)
-{
-    std::fprintf(stderr, "dialog driver: %s\n", what.c_str());
-}
-
-}  // namespace
-
-void (*g_pfnDriverFault)(const std::string& what) = PrintFault;
 
 namespace {
 
@@ -46,93 +34,13 @@ void** ImportSlot(const char* name)
 
 }  // namespace
 
-GameFolder::GameFolder(bool withLevelsDir)
-{
-    GetCurrentDirectoryA(sizeof previous_, previous_);
-    char szTemp[MAX_PATH] = {};
-    GetTempPathA(sizeof szTemp, szTemp);
-    static unsigned s_nSerial = 0;
-    char szDir[MAX_PATH] = {};
-    std::snprintf(szDir, sizeof szDir, "%svblLM-test-%lu-%u", szTemp, GetCurrentProcessId(), ++s_nSerial);
-    path_ = szDir;
-    CreateDirectoryA(path_.c_str(), nullptr);
-    if (withLevelsDir) AddDirectory("levels");
-    SetCurrentDirectoryA(path_.c_str());
-}
-
-namespace {
-// "\\?\" + path in UTF-16: the ANSI calls stop at MAX_PATH characters.
-std::wstring LongPath(const std::string& path)
-{
-    const std::string longPath = "\\\\?\\" + path;
-    std::wstring wide(longPath.size() + 1, L'\0');
-    const int n = MultiByteToWideChar(CP_ACP, 0, longPath.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
-    wide.resize(n > 0 ? static_cast<size_t>(n) - 1 : 0);
-    return wide;
-}
-
-void RemoveTree(const std::string& dir)
-{
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = fd.cFileName;
-            if (name == "." || name == "..") continue;
-            const std::string full = dir + "\\" + name;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(full);
-            } else {
-                DeleteFileW(LongPath(full).c_str());
-            }
-        } while (FindNextFileA(h, &fd));
-        FindClose(h);
-    }
-    RemoveDirectoryA(dir.c_str());
-}
-}  // namespace
-
-GameFolder::~GameFolder()
-{
-    SetCurrentDirectoryA(previous_);
-    RemoveTree(path_);
-}
-
-void GameFolder::AddDirectory(const std::string& relPath)
-{
-    std::string partial = path_;
-    size_t start = 0;
-    while (start <= relPath.size()) {
-        const size_t end = relPath.find('\\', start);
-        partial += "\\" + relPath.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        CreateDirectoryA(partial.c_str(), nullptr);
-        if (end == std::string::npos) break;
-        start = end + 1;
-    }
-}
-
-std::string GameFolder::AddFile(const std::string& relPath, const std::string& bytes)
-{
-    const size_t slash = relPath.rfind('\\');
-    if (slash != std::string::npos) AddDirectory(relPath.substr(0, slash));
-    const std::string full = path_ + "\\" + relPath;
-    // The long wide form lets a test make names up to the file system's limit.
-    HANDLE h =
-        CreateFileW(LongPath(full).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) g_pfnDriverFault("cannot write " + full);
-    DWORD nWritten = 0;
-    if (!bytes.empty()) WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &nWritten, nullptr);
-    CloseHandle(h);
-    return full;
-}
-
 HWND CreateMainDialog()
 {
     g_nNumberLevels = 0;
     g_bViewerActive = 0;
     g_hBitmap = nullptr;
     HWND hDlg = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDlgProc, 0);
-    if (hDlg == nullptr) g_pfnDriverFault("the main dialog was not created");
+    if (hDlg == nullptr) g_pfnSupportFault("the main dialog was not created");
     ShowWindow(hDlg, SW_SHOW);
     UpdateWindow(hDlg);
     PumpMessages(hDlg);
@@ -154,7 +62,7 @@ void CloseMainDialog(HWND hDlg)
             DispatchMessageA(&msg);
         }
     }
-    if (!bQuit) g_pfnDriverFault("closing the dialog must post the quit message");
+    if (!bQuit) g_pfnSupportFault("closing the dialog must post the quit message");
     DestroyWindow(hDlg);
 }
 
@@ -242,7 +150,7 @@ std::string ItemText(HWND hDlg, int nId)
 void* Redirect(const char* name, void* pHook)
 {
     void** pSlot = ImportSlot(name);
-    if (pSlot == nullptr) g_pfnDriverFault(std::string(name) + " is not imported");
+    if (pSlot == nullptr) g_pfnSupportFault(std::string(name) + " is not imported");
     if (pSlot == nullptr) return nullptr;
     DWORD dwOld = 0;
     VirtualProtect(pSlot, sizeof *pSlot, PAGE_READWRITE, &dwOld);

@@ -8,33 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "game_folder.h"
 #include "message_boxes.h"
-
-// Told of a step that did not happen as it should (a file not written, no
-// dialog, no quit message on close, an import missing). Prints to stderr
-// unless replaced; the dialog tests make it a failure of the running test.
-extern void (*g_pfnDriverFault)(const std::string& what);
-
-// A temporary game folder, made the current directory while it lives; the
-// previous current directory is restored and the folder removed afterwards.
-class GameFolder {
-public:
-    // withLevelsDir false: no "levels" sub-directory at all.
-    explicit GameFolder(bool withLevelsDir = true);
-    ~GameFolder();
-    GameFolder(const GameFolder&) = delete;
-    GameFolder& operator=(const GameFolder&) = delete;
-
-    // Writes a file (path relative to the folder, '\' separators), creating
-    // its directories; returns its full path.
-    std::string AddFile(const std::string& relPath, const std::string& bytes = std::string());
-    void AddDirectory(const std::string& relPath);
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
-    char previous_[MAX_PATH] = {};
-};
 
 // Points this executable's import slot for the function `name` at pHook and
 // returns what it held before (null, after a test failure, when the program
