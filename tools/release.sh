@@ -40,6 +40,8 @@ fi
 # The product file check, on the very files that go into the zip.
 python3 "$src/tests/product/check_product.py" "$build/vblLM.exe"
 python3 "$src/tests/product/check_product.py" "$build/vbltool.exe" OldestWindowsTest
+# Every library the two links took code from has its notice in NOTICES.txt.
+python3 "$src/tools/check_notices.py" "$src/docs/NOTICES.txt" "$build/vblLM.exe.map" "$build/vbltool.exe.map"
 
 zip=vblLM-$version-win32.zip
 mkdir -p dist
