@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the release of the commit checked out here, as committed:
-#   dist/vblLM-<version>-win32.zip  vblLM.exe, vbltool.exe, LISEZMOI.txt, vbltool.txt
+#   dist/vblLM-<version>-win32.zip  vblLM.exe, vbltool.exe, LISEZMOI.txt, vbltool.txt,
+#                                   LICENSE.txt, NOTICES.txt
 #   dist/SHA256SUMS                 the zip's SHA-256, as sha256sum writes it
 # <version> is the CMake project's version. The commit is exported to a fresh
 # temporary folder and built there with the win32 preset (without the tests,
@@ -50,7 +51,9 @@ python3 "$src/tools/pack_release.py" "dist/$zip" "$version" \
   vblLM.exe="$build/vblLM.exe" \
   vbltool.exe="$build/vbltool.exe" \
   LISEZMOI.txt="$src/docs/LISEZMOI.txt" \
-  vbltool.txt="$src/docs/vbltool.md"
+  vbltool.txt="$src/docs/vbltool.md" \
+  LICENSE.txt="$src/LICENSE" \
+  NOTICES.txt="$src/docs/NOTICES.txt"
 (cd dist && sha256sum "$zip" >SHA256SUMS)
 echo "release $commit: $root/dist/$zip"
 cat dist/SHA256SUMS
