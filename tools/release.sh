@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the release of the commit checked out here, as committed:
-#   dist/vblLM-<version>-win32.zip  vblLM.exe, vbltool.exe, LISEZMOI.txt, vbltool.txt
+#   dist/vblLM-<version>-win32.zip  vblLM.exe, vbltool.exe, LISEZMOI.txt, vbltool.txt,
+#                                   LICENSE.txt, NOTICES.txt
 #   dist/SHA256SUMS                 the zip's SHA-256, as sha256sum writes it
 # <version> is the CMake project's version. The commit is exported to a fresh
 # temporary folder and built there with the win32 preset (without the tests,
@@ -40,6 +41,8 @@ fi
 # The product file check, on the very files that go into the zip.
 python3 "$src/tests/product/check_product.py" "$build/vblLM.exe"
 python3 "$src/tests/product/check_product.py" "$build/vbltool.exe" OldestWindowsTest
+# Every library the two links took code from has its notice in NOTICES.txt.
+python3 "$src/tools/check_notices.py" "$src/docs/NOTICES.txt" "$build/vblLM.exe.map" "$build/vbltool.exe.map"
 
 zip=vblLM-$version-win32.zip
 mkdir -p dist
@@ -48,7 +51,9 @@ python3 "$src/tools/pack_release.py" "dist/$zip" "$version" \
   vblLM.exe="$build/vblLM.exe" \
   vbltool.exe="$build/vbltool.exe" \
   LISEZMOI.txt="$src/docs/LISEZMOI.txt" \
-  vbltool.txt="$src/docs/vbltool.md"
+  vbltool.txt="$src/docs/vbltool.md" \
+  LICENSE.txt="$src/LICENSE" \
+  NOTICES.txt="$src/docs/NOTICES.txt"
 (cd dist && sha256sum "$zip" >SHA256SUMS)
 echo "release $commit: $root/dist/$zip"
 cat dist/SHA256SUMS

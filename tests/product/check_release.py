@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Checks a release zip: usage check_release.py RELEASE.zip TESTED-vblLM.exe
-Exactly the four files at its root, the vblLM.exe that the tests checked,
-guides in Windows-1252 with CRLF, and a players' guide that names the oldest
+Exactly the six files at its root, the vblLM.exe that the tests checked,
+guides and licence texts in Windows-1252 with CRLF, the licence named in the
+README and the players' guide, and a players' guide that names the oldest
 Windows, each option box with its switch and every message box of the code."""
 import glob
 import os
@@ -33,19 +34,25 @@ class ReleaseTest(unittest.TestCase):
             cls.files = {info.filename: archive.read(info) for info in cls.infos}
         cls.guide = cls.files['LISEZMOI.txt'].decode('cp1252')
 
-    def test_exactly_the_four_files_at_the_root(self):
-        self.assertEqual([i.filename for i in self.infos], ['vblLM.exe', 'vbltool.exe', 'LISEZMOI.txt', 'vbltool.txt'])
+    def test_exactly_the_six_files_at_the_root(self):
+        self.assertEqual([i.filename for i in self.infos], ['vblLM.exe', 'vbltool.exe', 'LISEZMOI.txt', 'vbltool.txt',
+                                                            'LICENSE.txt', 'NOTICES.txt'])
 
     def test_program_is_the_tested_one(self):
         with open(TESTED, 'rb') as f:
             self.assertEqual(self.files['vblLM.exe'], f.read())
 
     def test_guides_are_windows_text(self):
-        for name in ('LISEZMOI.txt', 'vbltool.txt'):
+        for name in ('LISEZMOI.txt', 'vbltool.txt', 'LICENSE.txt', 'NOTICES.txt'):
             data = self.files[name]
             data.decode('cp1252')
             self.assertEqual(data.count(b'\n'), data.count(b'\r\n'), name)
             self.assertEqual(data.count(b'\r'), data.count(b'\r\n'), name)
+
+    def test_licence_stated(self):
+        self.assertTrue(self.files['LICENSE.txt'].startswith(b'MIT License\r\n\r\nCopyright (c) 2026 the vblLM authors\r\n'))
+        self.assertIn('licence MIT', self.guide)
+        self.assertIn('MIT licence', source_text('README.md'))
 
     def test_oldest_windows_stated(self):
         self.assertIn(OLDEST_WINDOWS[0], self.guide)
