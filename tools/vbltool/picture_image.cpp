@@ -150,8 +150,10 @@ bool LoadWithStb(const std::vector<unsigned char>& data, RgbImage* pImage, std::
         stbi_load_from_callbacks(&kMemoryCallbacks, &in, &nWidth, &nHeight, &nChannels, bAlpha ? 4 : 3),
         stbi_image_free);
     if (!pPixels || in.bOverrun) {
-        *pstrReason = pPixels ? "the file ends before the picture does"
-                              : std::string("cannot decode the picture (") + stbi_failure_reason() + ")";
+        // stb_image says "outofdata" where a PNG's compressed data is cut off.
+        const bool bCut = in.bOverrun || (!pPixels && strcmp(stbi_failure_reason(), "outofdata") == 0);
+        *pstrReason = bCut ? "the file ends before the picture does"
+                           : std::string("cannot decode the picture (") + stbi_failure_reason() + ")";
         return false;
     }
     const size_t uPixels = static_cast<size_t>(nWidth) * static_cast<size_t>(nHeight);
