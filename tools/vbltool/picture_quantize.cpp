@@ -194,70 +194,60 @@ std::vector<Box> MedianCut(std::vector<Colour>* pWork, int nWanted)
     return boxes;
 }
 
-// Nearest palette entry by squared RGB distance. The entries are kept in
-// order of green, so that a search walks out from the query's green and
-// stops once the green difference alone is larger than the best distance.
-struct SearchEntry {
-    int g, r, b;
-    int nIndex;  // in the palette
-};
-
-struct PaletteSearch {
-    int nCount;
-    SearchEntry aEntry[kPaletteSize];
-    int aStart[257];             // first sorted entry of green >= g
-    int aNearest[kPaletteSize];  // squared distance from entry i to the nearest other one
-};
-
 int SquaredDistance(const int* a, const int* b)
 {
     return (a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) + (a[2] - b[2]) * (a[2] - b[2]);
 }
 
+// Nearest palette entry by squared RGB distance, searched from a guess g: an
+// entry c can be nearer to x than g only if |gc| <= 2 |gx| (triangle
+// inequality), so each entry keeps the others in order of distance and the
+// search stops at the first one beyond that. A good guess (the entry chosen
+// before) makes it a few steps.
+constexpr int kNeighbours = 32;
+
+struct PaletteSearch {
+    int nCount;
+    // Row i: the kNeighbours entries j nearest to entry i (i included), as
+    // (squared distance << 8) | j, ascending. A search that would need more
+    // compares every entry.
+    std::vector<uint32_t> neighbours;
+};
+
 void PrepareSearch(const int aPalette[][3], int nCount, PaletteSearch* pSearch)
 {
     pSearch->nCount = nCount;
-    for (int i = 0; i < nCount; ++i) pSearch->aEntry[i] = {aPalette[i][1], aPalette[i][0], aPalette[i][2], i};
-    std::sort(pSearch->aEntry, pSearch->aEntry + nCount,
-              [](const SearchEntry& a, const SearchEntry& b) { return a.g != b.g ? a.g < b.g : a.nIndex < b.nIndex; });
-    int k = 0;
-    for (int g = 0; g <= 256; ++g) {
-        while (k < nCount && pSearch->aEntry[k].g < g) ++k;
-        pSearch->aStart[g] = k;
-    }
+    pSearch->neighbours.assign(static_cast<size_t>(kPaletteSize) * kNeighbours, UINT32_MAX);
+    uint32_t aKeys[kPaletteSize];
+    const int nKept = std::min(nCount, kNeighbours);
     for (int i = 0; i < nCount; ++i) {
-        int nMin = INT32_MAX;
         for (int j = 0; j < nCount; ++j) {
-            if (j != i) nMin = std::min(nMin, SquaredDistance(aPalette[i], aPalette[j]));
+            aKeys[j] =
+                (static_cast<uint32_t>(SquaredDistance(aPalette[i], aPalette[j])) << 8) | static_cast<uint32_t>(j);
         }
-        pSearch->aNearest[i] = nMin;
+        std::partial_sort(aKeys, aKeys + nKept, aKeys + nCount);
+        std::copy(aKeys, aKeys + nKept, &pSearch->neighbours[static_cast<size_t>(i) * kNeighbours]);
     }
 }
 
-// rgb: the colour sought; nGuess: an entry likely to be close, which bounds
-// the search from the start. Ties go to the lower palette index.
+// rgb: the colour sought; nGuess: an entry likely to be close. Ties go to the
+// lower palette index.
 int NearestEntry(const PaletteSearch& search, const int aPalette[][3], const int rgb[3], int nGuess)
 {
     int nBest = nGuess;
-    int nBestDist = SquaredDistance(aPalette[nGuess], rgb);
-    // Closer than half the way to its nearest neighbour: no entry is closer.
-    if (4 * nBestDist < search.aNearest[nGuess]) return nGuess;
-    auto Consider = [&](const SearchEntry& e) {
-        const int dr = e.r - rgb[0], dg = e.g - rgb[1], db = e.b - rgb[2];
-        const int d = dr * dr + dg * dg + db * db;
-        if (d < nBestDist || (d == nBestDist && e.nIndex < nBest)) nBestDist = d, nBest = e.nIndex;
+    const int nGuessDist = SquaredDistance(aPalette[nGuess], rgb);
+    int nBestDist = nGuessDist;
+    auto Consider = [&](int j) {
+        const int d = SquaredDistance(aPalette[j], rgb);
+        if (d < nBestDist || (d == nBestDist && j < nBest)) nBestDist = d, nBest = j;
     };
-    const int nStart = search.aStart[rgb[1]];
-    for (int i = nStart; i < search.nCount; ++i) {
-        const int dg = search.aEntry[i].g - rgb[1];
-        if (dg * dg > nBestDist) break;
-        Consider(search.aEntry[i]);
+    const uint32_t uLimit = 4 * static_cast<uint32_t>(nGuessDist);
+    const uint32_t* pRow = &search.neighbours[static_cast<size_t>(nGuess) * kNeighbours];
+    for (int k = 0; k < kNeighbours; ++k) {
+        if (pRow[k] == UINT32_MAX || (pRow[k] >> 8) > uLimit) return nBest;
+        Consider(static_cast<int>(pRow[k] & 255));
     }
-    for (int i = nStart - 1; i >= 0; --i) {
-        const int dg = rgb[1] - search.aEntry[i].g;
-        if (dg * dg > nBestDist) break;
-        Consider(search.aEntry[i]);
-    }
+    for (int j = 0; j < search.nCount; ++j) Consider(j);
     return nBest;
 }
 
