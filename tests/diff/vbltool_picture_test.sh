@@ -11,6 +11,8 @@ size() { identify -format '%w %h' "$1"; }
 psnr() { compare -metric PSNR "$1" "$2" null: 2>&1; }
 same_pixels() { [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = 0 ]; }
 
+expect 0 "--help" "$vbltool" --help
+grep -q "^  picture IN OUT.pcx" out.txt && grep -q "screenshot.png -> vbltool picture" out.txt || fail "--help: no picture"
 convert -size 1200x700 -seed 3 plasma:fractal -depth 8 shot.png
 convert -size 300x700 -seed 5 plasma:fractal -quality 90 tall.jpg
 convert -size 900x200 -seed 9 plasma:fractal -depth 8 -type truecolor wide.bmp

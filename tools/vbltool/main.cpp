@@ -32,7 +32,7 @@ const char kHelp[] =
     "  vbltool unpack levels/castle.dat castle/   # then: vbltool pack castle.dat castle/level.pcx ...\n"
     "  vbltool check levels/*.dat                 # before publishing a level pack\n"
     "\n"
-    "A level's picture, from a screenshot to the archive:\n"
+    "A level's picture: screenshot.png -> vbltool picture -> level.pcx -> vbltool pack -> vbltool check\n"
     "  vbltool picture screenshot.png level.pcx\n"
     "  vbltool pack levels/castle.dat level.pcx castle.map\n"
     "  vbltool check levels/castle.dat\n"
