@@ -4,20 +4,7 @@
 # Usage: vbltool_cli_test.sh VBLTOOL
 set -uo pipefail
 vbltool=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-failures=0
-expect() {  # expect STATUS DESCRIPTION COMMAND...
-  local want=$1 what=$2; shift 2
-  "$@" >out.txt 2>err.txt; local got=$?
-  if [ $got != "$want" ]; then
-    echo "FAIL  $what: exit $got, wanted $want; stderr: $(cat err.txt)"; failures=$((failures + 1))
-  else
-    echo "ok    $what"
-  fi
-}
-fail() { echo "FAIL  $1"; failures=$((failures + 1)); }
+. "$(dirname "$0")/cli_helpers.sh"
 
 expect 0 "--help" "$vbltool" --help
 for cmd in pcx2bmp preview list pack unpack check cmdline; do grep -q "^  $cmd " out.txt || fail "--help does not list $cmd"; done

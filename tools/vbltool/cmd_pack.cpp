@@ -93,16 +93,9 @@ int RunPack(int argc, char** argv)
         fprintf(stderr, "vbltool: %s: the archive would exceed 2 GiB\n", argv[0]);
         return 1;
     }
-    FILE* pOut = fopen(argv[0], "wb");
-    if (!pOut) {
-        fprintf(stderr, "vbltool: %s: cannot create the file\n", argv[0]);
-        return 1;
-    }
-    bool bOk = fwrite(archive.data(), 1, archive.size(), pOut) == archive.size();
-    bOk = fclose(pOut) == 0 && bOk;
-    if (!bOk) {
-        remove(argv[0]);
-        fprintf(stderr, "vbltool: %s: cannot write the file\n", argv[0]);
+    const char* pszReason = nullptr;
+    if (!WriteWholeFile(argv[0], archive, &pszReason)) {
+        fprintf(stderr, "vbltool: %s: %s\n", argv[0], pszReason);
         return 1;
     }
     return 0;

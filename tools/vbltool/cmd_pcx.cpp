@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "commands.h"
+#include "picture_image.h"
 #include "preview/level_archive.h"
 #include "preview/pcx_decoder.h"
 #include "tool_files.h"
@@ -25,7 +26,8 @@ int SaveDecoded(HGLOBAL hDib, const char* pszIn, const char* pszOut, PictureRefu
         return 1;
     }
     const char* pszWriteReason = nullptr;
-    bool bOk = WriteBmpFile(hDib, pszOut, &pszWriteReason);
+    bool bOk = HasPngExtension(pszOut) ? WritePngFile(hDib, pszOut, &pszWriteReason)
+                                       : WriteBmpFile(hDib, pszOut, &pszWriteReason);
     GlobalFree(hDib);
     ReportReadCalls();
     if (!bOk) {

@@ -9,3 +9,4 @@ int RunPack(int argc, char** argv);
 int RunUnpack(int argc, char** argv);
 int RunCheck(int argc, char** argv);
 int RunCmdline(int argc, char** argv);
+int RunPicture(int argc, char** argv);

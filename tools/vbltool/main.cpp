@@ -12,6 +12,11 @@ const char kHelp[] =
     "\n"
     "  pcx2bmp IN.pcx OUT.bmp    decode a PCX picture as the launcher does and save it as BMP\n"
     "  preview LEVEL.dat OUT.bmp save the preview picture (entry level.pcx) of a level archive\n"
+    "                            (pcx2bmp and preview write PNG when OUT ends in .png)\n"
+    "  picture IN OUT.pcx [--crop] [--dither]\n"
+    "                            make a level picture from a PNG, BMP, JPEG, TGA, GIF or PCX file:\n"
+    "                            scaled down to fit 407 x 263 (--crop: its top-left part, 1:1),\n"
+    "                            256 colours (--dither: error diffusion), 8-bit PCX\n"
     "  list LEVEL.dat            show the directory of a level archive; flag entries outside the file\n"
     "  pack OUT.dat FILE...      write a level archive holding FILEs under their base names\n"
     "                            (names of 1 to 11 characters; the picture must be level.pcx)\n"
@@ -26,6 +31,11 @@ const char kHelp[] =
     "Examples:\n"
     "  vbltool unpack levels/castle.dat castle/   # then: vbltool pack castle.dat castle/level.pcx ...\n"
     "  vbltool check levels/*.dat                 # before publishing a level pack\n"
+    "\n"
+    "A level's picture: screenshot.png -> vbltool picture -> level.pcx -> vbltool pack -> vbltool check\n"
+    "  vbltool picture screenshot.png level.pcx\n"
+    "  vbltool pack levels/castle.dat level.pcx castle.map\n"
+    "  vbltool check levels/castle.dat\n"
     "\n"
     "Exit status: 0 done, 1 failed (the reason on stderr; check reports on stdout), 2 bad usage.\n";
 
@@ -55,6 +65,7 @@ int main(int argc, char** argv)
     if (strcmp(pszCommand, "unpack") == 0) return RunUnpack(nRest, ppRest);
     if (strcmp(pszCommand, "check") == 0) return RunCheck(nRest, ppRest);
     if (strcmp(pszCommand, "cmdline") == 0) return RunCmdline(nRest, ppRest);
+    if (strcmp(pszCommand, "picture") == 0) return RunPicture(nRest, ppRest);
     fprintf(stderr, "vbltool: unknown command '%s'\n\n%s", pszCommand, kHelp);
     return 2;
 }

@@ -146,6 +146,22 @@ bool ReadWholeFile(const char* pszPath, std::vector<unsigned char>* pData)
     return bOk;
 }
 
+bool WriteWholeFile(const char* pszPath, const std::vector<unsigned char>& data, const char** ppszReason)
+{
+    FILE* pOut = fopen(pszPath, "wb");
+    if (!pOut) {
+        *ppszReason = "cannot create the file";
+        return false;
+    }
+    bool bOk = fwrite(data.data(), 1, data.size(), pOut) == data.size();
+    bOk = fclose(pOut) == 0 && bOk;
+    if (!bOk) {
+        remove(pszPath);
+        *ppszReason = "cannot write the file";
+    }
+    return bOk;
+}
+
 std::string BaseName(const std::string& strPath)
 {
     size_t pos = strPath.find_last_of("/\\");

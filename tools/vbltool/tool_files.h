@@ -38,6 +38,10 @@ void PutLe32(unsigned char* p, uint32_t v);
 
 bool ReadWholeFile(const char* pszPath, std::vector<unsigned char>* pData);
 
+// Writes data as the file pszPath, replacing what was there; removes a partly
+// written file, so that the file is whole or absent. *ppszReason on failure.
+bool WriteWholeFile(const char* pszPath, const std::vector<unsigned char>& data, const char** ppszReason);
+
 // Last path component, after the last '/' or '\'.
 std::string BaseName(const std::string& strPath);
 

@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# vbltool picture as an author uses it, against netpbm and ImageMagick: sizes,
+# closeness to the true-colour scaled picture (PSNR, beside ImageMagick's own
+# -colors 256), exact colours when nothing needs to change, refusals; and
+# pcx2bmp/preview writing PNG with the BMP's pixels.
+# Usage: vbltool_picture_test.sh VBLTOOL
+set -uo pipefail
+vbltool=$1
+. "$(dirname "$0")/cli_helpers.sh"
+size() { identify -format '%w %h' "$1"; }
+psnr() { compare -metric PSNR "$1" "$2" null: 2>&1; }
+same_pixels() { [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = 0 ]; }
+
+expect 0 "--help" "$vbltool" --help
+grep -q "^  picture IN OUT.pcx" out.txt && grep -q "screenshot.png -> vbltool picture" out.txt || fail "--help: no picture"
+convert -size 1200x700 -seed 3 plasma:fractal -depth 8 shot.png
+convert -size 300x700 -seed 5 plasma:fractal -quality 90 tall.jpg
+convert -size 900x200 -seed 9 plasma:fractal -depth 8 -type truecolor wide.bmp
+convert -size 300x200 -seed 11 plasma:fractal -depth 8 small.png
+
+# Scaled (or not) to fit 407 x 263, and at least as close to the true-colour
+# scaled picture as ImageMagick's quantizer is to its own.
+while read -r input option; do
+  expect 0 "picture $input $option" "$vbltool" picture "$input" level.pcx $option
+  pcxtoppm level.pcx > level.ppm 2>/dev/null || { fail "pcxtoppm cannot read the picture of $input"; continue; }
+  read -r w h < <(size level.ppm)
+  read -r W H < <(size "$input")
+  if [ "$W" -le 407 ] && [ "$H" -le 263 ]; then
+    [ "$w $h" = "$W $H" ] || fail "$input: $W x $H became $w x $h"
+  else
+    [ "$w" -le 407 ] && [ "$h" -le 263 ] && { [ "$w" = 407 ] || [ "$h" = 263 ]; } &&
+      [ $(((w * H - h * W) ** 2)) -le $(((W > H ? W : H) ** 2)) ] || fail "$input: $W x $H scaled to $w x $h"
+  fi
+  convert "$input" -colorspace RGB -filter Mitchell -resize "${w}x${h}!" -colorspace sRGB truecolour.ppm
+  convert "$input" -resize 407x263 theirs-truecolour.ppm
+  convert "$input" -resize 407x263 -colors 256 theirs.ppm
+  ours=$(psnr truecolour.ppm level.ppm) theirs=$(psnr theirs-truecolour.ppm theirs.ppm)
+  echo "      $input $option: PSNR $ours dB, ImageMagick $theirs dB"
+  awk -v a="$ours" -v b="$theirs" 'BEGIN { exit !(a >= b - 1) }' || fail "$input $option: PSNR $ours, ImageMagick $theirs"
+done <<'TABLE'
+shot.png
+shot.png --dither
+tall.jpg
+wide.bmp
+small.png
+TABLE
+expect 0 "picture shot.png" "$vbltool" picture shot.png level.pcx
+expect 0 "pack the picture" "$vbltool" pack shot.dat level.pcx
+expect 0 "check the archive" "$vbltool" check shot.dat
+[ -s out.txt ] && fail "check warns about a picture made to fit: $(cat out.txt)"
+
+# 256 colours or fewer, nothing to scale (or --crop): exactly the same pixels,
+# from every format, PCX through the launcher's decoder.
+convert small.png +dither -colors 200 few.ppm
+convert -size 900x600 -seed 13 plasma:fractal +dither -colors 100 -depth 8 big.png
+convert big.png -crop 407x263+0+0 +repage big-corner.ppm
+convert -size 100x80 xc:red -alpha set -channel A -fx 'i < 50 ? 0 : 1' +channel alpha.png
+convert alpha.png -background black -flatten alpha-over-black.ppm
+ppmtopcx -8bit few.ppm > few.pcx 2>/dev/null
+ppmtotga -cmap few.ppm > few.tga 2>/dev/null  # ImageMagick's TGA rows run against their stated origin
+for f in png gif bmp; do convert few.ppm "few.$f"; done
+while read -r input want option; do
+  expect 0 "picture $input $option" "$vbltool" picture "$input" exact.pcx $option
+  pcxtoppm exact.pcx > exact.ppm 2>/dev/null && same_pixels exact.ppm "$want" || fail "$input $option: colours changed"
+done <<'TABLE'
+few.png few.ppm
+few.gif few.ppm
+few.tga few.ppm
+few.bmp few.ppm
+few.pcx few.ppm
+big.png big-corner.ppm --crop
+alpha.png alpha-over-black.ppm
+TABLE
+
+# Refusals: exit 1, one line, nothing written.
+cp small.png huge.png && printf '\x00\x00\x23\x28\x00\x00\x1f\x40' | dd of=huge.png bs=1 seek=16 conv=notrunc status=none
+{ printf '\x0a\x05\x01\x08\x00\x00\x00\x00\x0f\x27\x0f\x27'; head -c 116 /dev/zero; } > huge.pcx
+head -c 3000 shot.png > cut.png
+head -c 2000 tall.jpg > cut.jpg
+head -c 2000 few.pcx > cut.pcx
+echo "not a picture" > text.png
+while IFS='|' read -r input reason; do
+  expect 1 "picture refuses $input" "$vbltool" picture "$input" refused.pcx
+  [ "$(wc -l < err.txt)" = 1 ] && grep -qF "$reason" err.txt || fail "$input: said $(cat err.txt)"
+  [ -e refused.pcx ] && { fail "$input: an output was written"; rm refused.pcx; }
+done <<'TABLE'
+missing.png|cannot read
+huge.png|9000 x 8000
+huge.pcx|10000 x 10000
+cut.png|ends before
+cut.jpg|ends before
+cut.pcx|cut.pcx
+text.png|not a PNG
+TABLE
+expect 2 "picture with an unknown option" "$vbltool" picture shot.png x.pcx --big
+
+# PNG out: the BMP's pixels, from every PCX layout the decoder makes.
+pbmmake -g 30 20 | ppmtopcx > mono.pcx 2>/dev/null
+convert small.png +dither -colors 16 -depth 8 ppm:- | ppmtopcx > sixteen.pcx 2>/dev/null
+convert small.png ppm:- | ppmtopcx -24bit > rgb.pcx 2>/dev/null
+for pcx in mono.pcx sixteen.pcx few.pcx rgb.pcx level.pcx; do
+  expect 0 "pcx2bmp $pcx to BMP" "$vbltool" pcx2bmp "$pcx" out.bmp
+  expect 0 "pcx2bmp $pcx to PNG" "$vbltool" pcx2bmp "$pcx" out.png
+  same_pixels out.bmp out.png || fail "$pcx: the PNG's pixels are not the BMP's"
+done
+expect 0 "preview to PNG" "$vbltool" preview shot.dat preview.PNG
+same_pixels out.bmp preview.PNG || fail "preview's PNG is not pcx2bmp's picture"
+
+echo "$failures failures"
+[ $failures = 0 ]
