@@ -173,6 +173,13 @@ for want in "missing.dat: error: cannot open" "outside.dat: warning: the entry c
   grep -qF "$want" out.txt || fail "check did not say: $want"
 done
 grep -q castle.dat out.txt && fail "check flags a sound archive among broken ones"
+# Thousands of bad records must not drown the other files: 20 problems, then a count.
+{ le32 30; head -c 600 /dev/zero; } > junk.dat
+expect 1 "check of 30 bad records" "$vbltool" check junk.dat castle.dat
+[ "$(wc -l < out.txt)" = 21 ] && [ "$(tail -n 1 out.txt)" = \
+  "junk.dat: note: 11 more problems (vbltool check --all junk.dat lists them)" ] || fail "check of 30 bad records: $(cat out.txt)"
+expect 1 "check --all of 30 bad records" "$vbltool" check --all junk.dat
+[ "$(grep -c '^junk.dat: error: ' out.txt)" = 31 ] || fail "check --all did not list all: $(cat out.txt)"
 # The launcher refuses that picture at its bitmap step: so must pcx2bmp and preview.
 expect 1 "pcx2bmp of a picture the launcher cannot show" "$vbltool" pcx2bmp deep/level.pcx deep.bmp
 expect 1 "preview of a picture the launcher cannot show" "$vbltool" preview deep.dat deep.bmp
