@@ -1,14 +1,10 @@
-// Faults of the disk and of the folder on demand, for a build of vbltool made
-// for its tests (vbltool_faults). The calls are wrapped at link time (--wrap,
-// see CMakeLists.txt); the tests run the program, so the environment names
-// the fault:
-//   VBLTOOL_FAULT=disk:BYTES  write() fails with ENOSPC past BYTES bytes in all
-//   VBLTOOL_FAULT=appear:N    a file is made at the Nth MoveFileExA's target
-//                             just before it, as Windows' short name of a file
-//                             just renamed into place would be there
-//   VBLTOOL_FAULT=move:N      the Nth MoveFileExA fails, as for a file that
-//                             another program holds open
-#include <sys/types.h>
+// Faults of the disk and the folder on demand for vbltool_faults, the build of vbltool
+// its tests run (calls wrapped at link time, see CMakeLists.txt). VBLTOOL_FAULT is:
+//   disk:BYTES  write() fails with ENOSPC past BYTES bytes in all: a full disk
+//   move:N      the Nth MoveFileExA fails, as for a file another program holds
+//   appear:N    a file appears at the Nth MoveFileExA's target just before it, as
+//               Windows' short name of an entry just renamed into place would
+#include <unistd.h>  // ssize_t
 
 #include <cerrno>
 #include <cstdio>
@@ -17,73 +13,53 @@
 
 #include "vbl_platform.h"
 
-extern "C" {
-ssize_t __real_write(int fd, const void* pBuffer, size_t cb);
-BOOL WINAPI __real_MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags);
-}
+extern "C" ssize_t __real_write(int fd, const void* pBuffer, size_t cb);
+extern "C" BOOL WINAPI __real_MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags);
 
 namespace {
 
-struct Fault {
-    char szKind[8];
-    unsigned long ulAt;
-};
-
-const Fault& TheFault()
-{
-    static const Fault fault = [] {
-        Fault f = {"", 0};
-        const char* pszSpec = getenv("VBLTOOL_FAULT");
-        if (pszSpec && sscanf(pszSpec, "%7[a-z]:%lu", f.szKind, &f.ulAt) != 2) {
-            fprintf(stderr, "VBLTOOL_FAULT: not KIND:NUMBER: %s\n", pszSpec);
-            abort();
-        }
-        return f;
-    }();
-    return fault;
-}
-
-bool Is(const char* pszKind)
-{
-    return strcmp(TheFault().szKind, pszKind) == 0;
-}
-
-unsigned long g_ulWritten = 0;
+unsigned long g_ulWritten = 0;  // bytes, to files (not stdout or stderr)
 unsigned long g_ulMoves = 0;
+
+// Whether VBLTOOL_FAULT is pszKind:NUMBER; the number in *pulAt.
+bool Fault(const char* pszKind, unsigned long* pulAt)
+{
+    const char* pszSpec = getenv("VBLTOOL_FAULT");
+    const size_t cchKind = strlen(pszKind);
+    if (!pszSpec || strncmp(pszSpec, pszKind, cchKind) != 0 || pszSpec[cchKind] != ':') return false;
+    *pulAt = strtoul(pszSpec + cchKind + 1, nullptr, 10);
+    return true;
+}
 
 }  // namespace
 
-extern "C" {
-
-ssize_t __wrap_write(int fd, const void* pBuffer, size_t cb)
+extern "C" ssize_t __wrap_write(int fd, const void* pBuffer, size_t cb)
 {
-    if (Is("disk") && fd > 2) {
-        const unsigned long ulRoom = TheFault().ulAt - g_ulWritten;
-        if (ulRoom == 0) {
+    unsigned long ulDisk = 0;
+    if (fd > 2 && Fault("disk", &ulDisk)) {
+        if (g_ulWritten >= ulDisk) {
             errno = ENOSPC;
             return -1;
         }
-        if (cb > ulRoom) cb = ulRoom;  // a full disk takes what fits first
+        if (cb > ulDisk - g_ulWritten) cb = ulDisk - g_ulWritten;  // what still fits goes first
     }
     const ssize_t cbDone = __real_write(fd, pBuffer, cb);
-    if (cbDone > 0 && fd > 2) g_ulWritten += static_cast<unsigned long>(cbDone);
+    if (fd > 2 && cbDone > 0) g_ulWritten += static_cast<unsigned long>(cbDone);
     return cbDone;
 }
 
-BOOL WINAPI __wrap_MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags)
+extern "C" BOOL WINAPI __wrap_MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags)
 {
-    const bool bNow = ++g_ulMoves == TheFault().ulAt;
-    if (bNow && Is("move")) {
+    unsigned long ulAt = 0;
+    ++g_ulMoves;
+    if (Fault("move", &ulAt) && ulAt == g_ulMoves) {
         errno = EACCES;
         return FALSE;
     }
-    if (bNow && Is("appear")) {
-        if (FILE* pFile = fopen(lpNewFileName, "wx")) {
-            fputs("appeared", pFile);
-            fclose(pFile);
-        }
+    FILE* pFile = Fault("appear", &ulAt) && ulAt == g_ulMoves ? fopen(lpNewFileName, "wx") : nullptr;
+    if (pFile) {
+        fputs("appeared", pFile);
+        fclose(pFile);
     }
     return __real_MoveFileExA(lpExistingFileName, lpNewFileName, dwFlags);
 }
-
-}  // extern "C"
