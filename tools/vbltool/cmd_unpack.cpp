@@ -90,6 +90,7 @@ bool MayWrite(UnpackItem* pItem, bool bForce)
     pItem->bReplace = true;
     return true;
 }
+
 // Copies one entry's data into a fresh scratch file of the folder.
 bool WriteScratch(HFILE hArchive, Unpacking* pRun, UnpackItem* pItem)
 {
@@ -98,17 +99,22 @@ bool WriteScratch(HFILE hArchive, Unpacking* pRun, UnpackItem* pItem)
         pItem->strTemp.clear();
         return Fail(*pItem, "cannot create a temporary file for it", strerror(errno));
     }
+    std::string strFault;
+    if (_llseek(hArchive, pItem->lOffset, FILE_BEGIN) != pItem->lOffset) strFault = "cannot read it from the archive";
     std::vector<BYTE> buffer(kCopyChunk);
-    const char* pszWhy = _llseek(hArchive, pItem->lOffset, FILE_BEGIN) == pItem->lOffset ? nullptr : "cannot read it";
-    for (LONG lLeft = pItem->lSize; !pszWhy && lLeft > 0;) {
+    for (LONG lLeft = pItem->lSize; strFault.empty() && lLeft > 0; lLeft -= kCopyChunk) {
         const UINT cb = static_cast<UINT>(lLeft < kCopyChunk ? lLeft : kCopyChunk);
-        if (_lread(hArchive, buffer.data(), cb) != cb) pszWhy = "cannot read it from the archive";
+        if (_lread(hArchive, buffer.data(), cb) != cb) {
+            strFault = "cannot read it from the archive";
+            break;
+        }
         errno = ENOSPC;  // what a short write without an error means
-        if (!pszWhy && write(fd, buffer.data(), cb) != static_cast<int>(cb)) pszWhy = strerror(errno);
-        lLeft -= static_cast<LONG>(cb);
+        if (write(fd, buffer.data(), cb) != static_cast<int>(cb)) {
+            strFault = std::string("cannot write it: ") + strerror(errno);
+        }
     }
-    if (close(fd) != 0 && !pszWhy) pszWhy = strerror(errno);
-    return !pszWhy || Fail(*pItem, "cannot write it", pszWhy);
+    if (close(fd) != 0 && strFault.empty()) strFault = std::string("cannot write it: ") + strerror(errno);
+    return strFault.empty() || Fail(*pItem, strFault.c_str(), nullptr);
 }
 
 // Renames the item's scratch file to its path, the file it replaces first
@@ -138,6 +144,7 @@ bool PutBack(UnpackItem* pItem)
     if (!pItem->strTemp.empty() && remove(pItem->strTemp.c_str()) != 0) {
         fprintf(stderr, "vbltool: %s: cannot remove this temporary file: %s\n", pItem->strTemp.c_str(),
                 strerror(errno));
+        return false;
     }
     if (!pItem->strBackup.empty()) {
         // Over the entry's data when it was placed: the path is never empty.
