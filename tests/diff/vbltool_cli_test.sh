@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # vbltool's sub-commands as a level author uses them: exit statuses, messages,
 # files written or not, and pack/list/preview agreeing with each other.
-# Usage: vbltool_cli_test.sh VBLTOOL
+# Usage: vbltool_cli_test.sh VBLTOOL VBLTOOL_FAULTS (the same, failing on demand)
 set -uo pipefail
 vbltool=$1
+faults=$2
 . "$(dirname "$0")/cli_helpers.sh"
 
 expect 0 "--help" "$vbltool" --help
@@ -75,9 +76,31 @@ expect 1 "unpack over an existing file" "$vbltool" unpack castle.dat out
 [ -e out/level.pcx ] && fail "unpack wrote beside a file it refused to replace"
 echo "victim" > victim.txt
 ln -sf ../victim.txt out/readme.txt
+echo "mine" > out/notes.txt
 expect 0 "unpack --force" "$vbltool" unpack castle.dat out --force
 [ "$(cat victim.txt)" = victim ] || fail "unpack --force wrote through a link out of the folder"
 cmp -s out/readme.txt readme.txt && cmp -s out/level.pcx level.pcx || fail "unpack --force did not restore the files"
+[ "$(echo $(ls -A out))" = "level.pcx notes.txt readme.txt" ] || fail "unpack --force left: $(ls -A out)"
+
+# All or nothing when unpack fails midway (vbltool_faults): the author's folder stays byte for byte, a folder
+# made for the run goes; a file appearing at an entry's name (a short name on Windows) is an error, and kept.
+printf 'the map' > extra.map
+expect 0 "pack three entries" "$vbltool" pack three.dat readme.txt level.pcx extra.map
+snap() { [ -e "$1" ] && (cd "$1" && ls -lA --time-style=+ && cat -- *) || echo "no $1"; }
+while IFS='|' read -r what fault dir force said; do
+  rm -rf mine fresh && mkdir mine && echo "my map" > mine/readme.txt && echo "my picture" > mine/level.pcx
+  echo "my notes" > mine/notes.txt && before=$(snap "$dir")
+  expect 1 "unpack with $what" env VBLTOOL_FAULT="$fault" "$faults" unpack three.dat "$dir" $force
+  [ "$(snap "$dir")" = "$before" ] || fail "unpack with $what left $dir changed: $(ls -A "$dir")"
+  grep -q "^vbltool: $said" err.txt && [ "$(wc -l < err.txt)" -le 3 ] || fail "unpack with $what said: $(cat err.txt)"
+done <<'TABLE'
+a full disk, into a new folder|disk:6|fresh||fresh/level.pcx: cannot write it: No space left
+a full disk, replacing files|disk:6|mine|--force|mine/level.pcx: cannot write it: No space left
+a rename failing after two|move:4|mine|--force|mine/level.pcx: cannot rename
+TABLE
+expect 1 "unpack as a file appears" env VBLTOOL_FAULT=appear:2 "$faults" unpack three.dat fresh
+[ "$(ls -A fresh)" = level.pcx ] && [ "$(cat fresh/level.pcx)" = appeared ] && grep -q "^vbltool: fresh/level.pcx: appeared while" \
+  err.txt || fail "unpack as a file appears left $(ls -A fresh), said: $(cat err.txt)"
 
 # Hostile archives: entry 0 is sound, entry 1 is not; nothing may be written,
 # and check must call the same entry an error.
@@ -135,6 +158,13 @@ for want in "missing.dat: error: cannot open" "outside.dat: warning: the entry c
   grep -qF "$want" out.txt || fail "check did not say: $want"
 done
 grep -q castle.dat out.txt && fail "check flags a sound archive among broken ones"
+# Thousands of bad records must not drown the other files: 20 problems, then a count.
+{ le32 30; head -c 600 /dev/zero; } > junk.dat
+expect 1 "check of 30 bad records" "$vbltool" check junk.dat castle.dat
+[ "$(wc -l < out.txt)" = 21 ] && grep -qx "junk.dat: note: 11 more problems (vbltool check --all junk.dat lists them)" out.txt ||
+  fail "check of 30 bad records: $(cat out.txt)"
+expect 1 "check --all of 30 bad records" "$vbltool" check --all junk.dat
+[ "$(grep -c '^junk.dat: error: ' out.txt)" = 31 ] || fail "check --all did not list all: $(cat out.txt)"
 # The launcher refuses that picture at its bitmap step: so must pcx2bmp and preview.
 expect 1 "pcx2bmp of a picture the launcher cannot show" "$vbltool" pcx2bmp deep/level.pcx deep.bmp
 expect 1 "preview of a picture the launcher cannot show" "$vbltool" preview deep.dat deep.bmp

@@ -210,7 +210,7 @@ OLDEST_WINDOWS_IMPORTS = {
         GetModuleHandleA GetModuleHandleW GetProcAddress GetProcessAffinityMask GetStartupInfoA GetStdHandle
         GetSystemTimeAsFileTime GetThreadContext GetThreadPriority GetTickCount GlobalAlloc GlobalFree GlobalLock
         GlobalSize GlobalUnlock InitializeCriticalSection IsDBCSLeadByteEx IsDebuggerPresent LeaveCriticalSection
-        LoadLibraryA LoadLibraryW MultiByteToWideChar OpenFile OpenProcess OutputDebugStringA QueryPerformanceCounter
+        LoadLibraryA LoadLibraryW MoveFileExA MultiByteToWideChar OpenFile OpenProcess OutputDebugStringA QueryPerformanceCounter
         RaiseException ReadFile ReleaseSemaphore RemoveVectoredExceptionHandler ResetEvent ResumeThread SetEvent
         SetLastError SetProcessAffinityMask SetThreadContext SetThreadPriority SetUnhandledExceptionFilter Sleep
         SuspendThread TlsAlloc TlsFree TlsGetValue TlsSetValue TryEnterCriticalSection VirtualProtect VirtualQuery
@@ -219,7 +219,7 @@ OLDEST_WINDOWS_IMPORTS = {
     'msvcrt.dll': set("""
         __getmainargs __initenv __mb_cur_max __p__acmdln __p__commode __p__environ __p__fmode __set_app_type
         __setusermatherr _amsg_exit _beginthreadex _cexit _close _endthreadex _errno _fileno _initterm _iob _lock
-        _mkdir _onexit _open _read _setjmp3 _stat _setmode _strdup _stricmp _ultoa _unlock _write abort atoi bsearch calloc exit fclose
+        _mkdir _onexit _open _read _rmdir _setjmp3 _stat _setmode _strdup _stricmp _ultoa _unlock _write abort atoi bsearch calloc exit fclose
         ferror fflush fgetc fgets fopen fprintf fputc fputs fread free fseek ftell fwrite getc getenv isspace
         localeconv longjmp malloc memchr memcmp memcpy memmove memset printf putc putchar puts qsort rand realloc
         remove setlocale setvbuf signal sprintf srand strcat strchr strcmp strcpy strcspn strerror strlen strncmp strncpy

@@ -3,6 +3,8 @@
 // the launcher's own lookup, decoder and bitmap test.
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 #include "commands.h"
 #include "preview/level_archive.h"
@@ -12,22 +14,29 @@
 
 namespace {
 
+// A hostile directory can hold thousands of bad records: past this many
+// problems a file's report ends with a count, unless --all asks for them all.
+constexpr long kProblemsShown = 20;
+
 struct CheckedFile {
     const char* pszPath;
     bool bError;
+    bool bAll;
+    long lProblems;
 };
 
 void Say(CheckedFile* pFile, bool bError, const char* pszFormat, ...) __attribute__((format(printf, 3, 4)));
 
 void Say(CheckedFile* pFile, bool bError, const char* pszFormat, ...)
 {
+    pFile->bError = pFile->bError || bError;
+    if (++pFile->lProblems > kProblemsShown && !pFile->bAll) return;
     printf("%s: %s: ", pFile->pszPath, bError ? "error" : "warning");
     va_list args;
     va_start(args, pszFormat);
     vprintf(pszFormat, args);
     va_end(args);
     putchar('\n');
-    pFile->bError = pFile->bError || bError;
 }
 
 void SayEntryFault(void* pContext, LONG lIndex, const char* pszName, const char* pszReason)
@@ -72,10 +81,10 @@ void CheckPicture(HGLOBAL hDib, CheckedFile* pFile)
         kPreviewLeft, kPreviewTop, szRight, lCutRight > 0 && lCutBottom > 0 ? " and " : "", szBottom);
 }
 
-// Reports every problem of one archive; true when any is an error.
-bool CheckArchive(const char* pszPath)
+// Reports the problems of one archive; true when any is an error.
+bool CheckArchive(const char* pszPath, bool bAll)
 {
-    CheckedFile file = {pszPath, false};
+    CheckedFile file = {pszPath, false, bAll, 0};
     HFILE hFile = _lopen(pszPath, OF_READ);
     if (hFile == HFILE_ERROR) {
         Say(&file, true, "cannot open the file");
@@ -96,6 +105,10 @@ bool CheckArchive(const char* pszPath)
         CheckPicture(reinterpret_cast<HGLOBAL>(hDib), &file);
         GlobalFree(reinterpret_cast<HGLOBAL>(hDib));
     }
+    if (file.lProblems > kProblemsShown && !bAll) {
+        printf("%s: note: %ld more problems (vbltool check --all %s lists them)\n", pszPath,
+               file.lProblems - kProblemsShown, pszPath);
+    }
     return file.bError;
 }
 
@@ -103,11 +116,20 @@ bool CheckArchive(const char* pszPath)
 
 int RunCheck(int argc, char** argv)
 {
-    if (argc < 1) {
-        fprintf(stderr, "usage: vbltool check FILE...\n");
+    std::vector<const char*> files;
+    bool bAll = false;
+    for (int i = 0; i < argc; ++i) {
+        if (strcmp(argv[i], "--all") == 0) {
+            bAll = true;
+        } else {
+            files.push_back(argv[i]);
+        }
+    }
+    if (files.empty()) {
+        fprintf(stderr, "usage: vbltool check [--all] FILE...\n");
         return 2;
     }
     bool bError = false;
-    for (int i = 0; i < argc; ++i) bError = CheckArchive(argv[i]) || bError;
+    for (const char* pszFile : files) bError = CheckArchive(pszFile, bAll) || bError;
     return bError ? 1 : 0;
 }

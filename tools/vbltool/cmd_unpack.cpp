@@ -1,7 +1,12 @@
 // unpack: writes every entry of a level archive to a file of its own name in
-// one folder. The archive comes from a stranger: every entry is checked first
-// and one bad entry means nothing is written; files are only ever created
-// fresh inside the folder, never written through a link or over another.
+// one folder, all or nothing. The archive comes from a stranger: every entry
+// is checked first, and one bad entry means nothing is written. Which
+// existing files --force may replace is decided then, once. Each entry is
+// then written to a fresh scratch file in the folder, and only when all are
+// written are they renamed into place; a file being replaced is first renamed
+// aside, not removed, so that any failure (a full disk, a name that turned
+// out to be another name of a file just written) puts the folder back as it
+// was. Files are only ever created fresh, never written through a link.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -22,9 +27,21 @@ namespace {
 constexpr LONG kCopyChunk = 65536;
 
 struct UnpackItem {
-    std::string strPath;
+    std::string strPath;  // DIR/NAME
     LONG lOffset;
     LONG lSize;
+    bool bReplace;          // --force, and a file of this name was there when checked
+    std::string strTemp;    // the entry's data until it is renamed to strPath
+    std::string strBackup;  // the file it replaces, renamed aside until the end
+    bool bPlaced;           // strPath holds the entry's data
+};
+
+// One run, all it changed in the folder, for putting it back.
+struct Unpacking {
+    std::string strFolder;
+    bool bMadeFolder;
+    unsigned uNextScratch;
+    std::vector<UnpackItem> items;
 };
 
 void ReportFault(void* pContext, LONG lIndex, const char* pszName, const char* pszReason)
@@ -33,15 +50,14 @@ void ReportFault(void* pContext, LONG lIndex, const char* pszName, const char* p
             PrintableName(pszName).c_str(), pszReason);
 }
 
-std::string JoinPath(const std::string& strFolder, const char* pszName)
+bool Fail(const UnpackItem& item, const char* pszWhat, const char* pszWhy)
 {
-    const char cLast = strFolder.empty() ? '/' : strFolder.back();
-    return strFolder + (cLast == '/' || cLast == '\\' ? "" : "/") + pszName;
+    fprintf(stderr, "vbltool: %s: %s%s%s\n", item.strPath.c_str(), pszWhat, pszWhy ? ": " : "", pszWhy ? pszWhy : "");
+    return false;
 }
 
 // Every entry's target path, or false when any entry is unsafe to write.
-bool PlanUnpack(const LevelDirectory& dir, const char* pszArchive, const std::string& strFolder,
-                std::vector<UnpackItem>* pItems)
+bool PlanUnpack(const LevelDirectory& dir, const char* pszArchive, Unpacking* pRun)
 {
     if (CheckLevelEntries(&dir, ReportFault, const_cast<char*>(pszArchive)) != 0) return false;
     for (LONG i = 0; i < dir.lRecords; ++i) {
@@ -49,57 +65,134 @@ bool PlanUnpack(const LevelDirectory& dir, const char* pszArchive, const std::st
         GetLevelEntry(&dir, i, &entry);
         char szName[kEntryFileNameChars];
         LevelEntryFileName(&entry, szName);
-        pItems->push_back(UnpackItem{JoinPath(strFolder, szName), entry.lOffset, entry.lSize});
+        pRun->items.push_back(
+            UnpackItem{JoinPath(pRun->strFolder, szName), entry.lOffset, entry.lSize, false, "", "", false});
     }
     return true;
 }
 
-// Whether a file may be made at pszPath: nothing is there, or bForce and what
-// is there is no folder.
-bool MayWrite(const char* pszPath, bool bForce)
+// The checking pass: whether a file may be made at the item's path, and
+// whether what is there now is to be replaced. Only a file (or link) of the
+// entry's own name is replaced, never a folder or a file whose short name
+// the entry's name merely is.
+bool MayWrite(UnpackItem* pItem, bool bForce)
 {
+    const char* pszPath = pItem->strPath.c_str();
     if (!PathExists(pszPath)) return true;
-    if (!bForce || IsFolder(pszPath)) {
-        fprintf(stderr, "vbltool: %s: already exists%s\n", pszPath, bForce ? " as a folder" : " (--force replaces it)");
+    if (!bForce) return Fail(*pItem, "already exists (--force replaces it)", nullptr);
+    if (IsFolder(pszPath)) return Fail(*pItem, "already exists as a folder", nullptr);
+    std::string strStored;
+    if (IsShortNamePath(pszPath, &strStored)) {
+        fprintf(stderr, "vbltool: %s: is another name of '%s', which --force does not replace\n", pszPath,
+                strStored.c_str());
         return false;
+    }
+    pItem->bReplace = true;
+    return true;
+}
+
+// Copies one entry's data into a fresh scratch file of the folder.
+bool WriteScratch(HFILE hArchive, Unpacking* pRun, UnpackItem* pItem)
+{
+    const int fd = CreateScratchFile(pRun->strFolder, &pRun->uNextScratch, &pItem->strTemp);
+    if (fd < 0) {
+        pItem->strTemp.clear();
+        return Fail(*pItem, "cannot create a temporary file for it", strerror(errno));
+    }
+    std::string strFault;
+    if (_llseek(hArchive, pItem->lOffset, FILE_BEGIN) != pItem->lOffset) strFault = "cannot read it from the archive";
+    std::vector<BYTE> buffer(kCopyChunk);
+    for (LONG lLeft = pItem->lSize; strFault.empty() && lLeft > 0; lLeft -= kCopyChunk) {
+        const UINT cb = static_cast<UINT>(lLeft < kCopyChunk ? lLeft : kCopyChunk);
+        if (_lread(hArchive, buffer.data(), cb) != cb) {
+            strFault = "cannot read it from the archive";
+            break;
+        }
+        errno = ENOSPC;  // what a short write without an error means
+        if (write(fd, buffer.data(), cb) != static_cast<int>(cb)) {
+            strFault = std::string("cannot write it: ") + strerror(errno);
+        }
+    }
+    if (close(fd) != 0 && strFault.empty()) strFault = std::string("cannot write it: ") + strerror(errno);
+    return strFault.empty() || Fail(*pItem, strFault.c_str(), nullptr);
+}
+
+// Renames the item's scratch file to its path, the file it replaces first
+// renamed aside. Nothing that was not there when checked is replaced.
+bool PlaceItem(Unpacking* pRun, UnpackItem* pItem)
+{
+    const char* pszPath = pItem->strPath.c_str();
+    if (pItem->bReplace && !MoveToScratch(pszPath, pRun->strFolder, &pRun->uNextScratch, &pItem->strBackup)) {
+        pItem->strBackup.clear();
+        return Fail(*pItem, "cannot rename the existing file aside to replace it", nullptr);
+    }
+    if (!MoveFileExA(pItem->strTemp.c_str(), pszPath, 0)) {
+        return Fail(*pItem,
+                    PathExists(pszPath) ? "appeared while unpacking (another name of an entry just written?)"
+                                        : "cannot rename the temporary file to it",
+                    nullptr);
+    }
+    pItem->strTemp.clear();
+    pItem->bPlaced = true;
+    return true;
+}
+
+// Undoes what one item changed; false when part of it cannot be undone.
+bool PutBack(UnpackItem* pItem)
+{
+    const char* pszPath = pItem->strPath.c_str();
+    if (!pItem->strTemp.empty() && remove(pItem->strTemp.c_str()) != 0) {
+        fprintf(stderr, "vbltool: %s: cannot remove this temporary file: %s\n", pItem->strTemp.c_str(),
+                strerror(errno));
+        return false;
+    }
+    if (!pItem->strBackup.empty()) {
+        // Over the entry's data when it was placed: the path is never empty.
+        if (!MoveFileExA(pItem->strBackup.c_str(), pszPath, pItem->bPlaced ? MOVEFILE_REPLACE_EXISTING : 0)) {
+            fprintf(stderr, "vbltool: %s: cannot be put back; the original is kept as %s\n", pszPath,
+                    pItem->strBackup.c_str());
+            return false;
+        }
+    } else if (pItem->bPlaced && remove(pszPath) != 0) {
+        return Fail(*pItem, "cannot be removed again", strerror(errno));
     }
     return true;
 }
 
-// Copies one entry's data into a file made for it. With bForce, what was
-// there is removed first: a link itself, never the file it points to. A
-// partly written file is removed.
-bool WriteItem(HFILE hArchive, const UnpackItem& item, bool bForce)
+// After a failure: the folder as it was, a folder this run made removed.
+void RollBack(Unpacking* pRun)
 {
-    if (bForce && PathExists(item.strPath.c_str())) remove(item.strPath.c_str());
-    const int fd = CreateNewFile(item.strPath.c_str());
-    if (fd < 0) {
-        fprintf(stderr, "vbltool: %s: cannot create the file: %s\n", item.strPath.c_str(), strerror(errno));
-        return false;
+    bool bWhole = true;
+    for (auto it = pRun->items.rbegin(); it != pRun->items.rend(); ++it) bWhole = PutBack(&*it) && bWhole;
+    const char* pszFolder = pRun->strFolder.c_str();
+    if (pRun->bMadeFolder && bWhole && !RemoveFolder(pszFolder)) {
+        fprintf(stderr, "vbltool: %s: nothing unpacked; the folder made for it is kept: it is not empty\n", pszFolder);
+    } else {
+        fprintf(stderr, "vbltool: %s: nothing unpacked%s\n", pszFolder,
+                !bWhole             ? ", but the folder could not be put back as it was (above)"
+                : pRun->bMadeFolder ? "; the folder made for it is removed"
+                                    : "; the folder is as it was");
     }
-    std::vector<BYTE> buffer(kCopyChunk);
-    bool bOk = _llseek(hArchive, item.lOffset, FILE_BEGIN) == item.lOffset;
-    for (LONG lLeft = item.lSize; bOk && lLeft > 0;) {
-        const UINT cb = static_cast<UINT>(lLeft < kCopyChunk ? lLeft : kCopyChunk);
-        bOk = _lread(hArchive, buffer.data(), cb) == cb && write(fd, buffer.data(), cb) == static_cast<int>(cb);
-        lLeft -= static_cast<LONG>(cb);
-    }
-    bOk = close(fd) == 0 && bOk;
-    if (!bOk) {
-        remove(item.strPath.c_str());
-        fprintf(stderr, "vbltool: %s: cannot write the file\n", item.strPath.c_str());
-    }
-    return bOk;
 }
 
-int Unpack(HFILE hArchive, const LevelDirectory& dir, const char* pszArchive, const std::string& strFolder, bool bForce)
+bool WriteAndPlace(HFILE hArchive, Unpacking* pRun)
+{
+    for (UnpackItem& item : pRun->items) {
+        if (!WriteScratch(hArchive, pRun, &item)) return false;
+    }
+    for (UnpackItem& item : pRun->items) {
+        if (!PlaceItem(pRun, &item)) return false;
+    }
+    return true;
+}
+
+int Unpack(HFILE hArchive, const LevelDirectory& dir, const char* pszArchive, Unpacking* pRun, bool bForce)
 {
     if (!dir.bCountRead) {
         fprintf(stderr, "vbltool: %s: file too short to hold an entry count\n", pszArchive);
         return 1;
     }
-    std::vector<UnpackItem> items;
-    if (!PlanUnpack(dir, pszArchive, strFolder, &items)) {
+    if (!PlanUnpack(dir, pszArchive, pRun)) {
         fprintf(stderr, "vbltool: %s: nothing written\n", pszArchive);
         return 1;
     }
@@ -108,14 +201,26 @@ int Unpack(HFILE hArchive, const LevelDirectory& dir, const char* pszArchive, co
                 static_cast<long>(dir.lRecords), static_cast<long>(dir.lCount));
     }
     bool bClear = true;
-    for (const UnpackItem& item : items) bClear = MayWrite(item.strPath.c_str(), bForce) && bClear;
+    for (UnpackItem& item : pRun->items) bClear = MayWrite(&item, bForce) && bClear;
     if (!bClear) return 1;
-    if (!IsFolder(strFolder.c_str()) && !MakeFolder(strFolder.c_str())) {
-        fprintf(stderr, "vbltool: %s: cannot create the folder\n", strFolder.c_str());
+    const char* pszFolder = pRun->strFolder.c_str();
+    if (!IsFolder(pszFolder)) {
+        if (!MakeFolder(pszFolder)) {
+            fprintf(stderr, "vbltool: %s: cannot create the folder: %s\n", pszFolder, strerror(errno));
+            return 1;
+        }
+        pRun->bMadeFolder = true;
+    }
+    if (!WriteAndPlace(hArchive, pRun)) {
+        RollBack(pRun);
         return 1;
     }
-    for (const UnpackItem& item : items) {
-        if (!WriteItem(hArchive, item, bForce)) return 1;
+    // Every entry is in place: only now are the replaced files let go.
+    for (const UnpackItem& item : pRun->items) {
+        if (!item.strBackup.empty() && remove(item.strBackup.c_str()) != 0) {
+            fprintf(stderr, "vbltool: %s: warning: the file it replaced is kept as %s\n", item.strPath.c_str(),
+                    item.strBackup.c_str());
+        }
     }
     return 0;
 }
@@ -142,7 +247,8 @@ int RunUnpack(int argc, char** argv)
     if (hArchive == HFILE_ERROR) return 1;
     LevelDirectory dir;
     ReadLevelDirectory(hArchive, &dir);
-    const int nStatus = Unpack(hArchive, dir, args[0], args[1], bForce);
+    Unpacking run = {args[1], false, 0, {}};
+    const int nStatus = Unpack(hArchive, dir, args[0], &run, bForce);
     FreeLevelDirectory(&dir);
     _lclose(hArchive);
     return nStatus;

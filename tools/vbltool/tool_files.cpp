@@ -9,6 +9,7 @@
 #include <unistd.h>
 #endif
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -168,6 +169,12 @@ std::string BaseName(const std::string& strPath)
     return pos == std::string::npos ? strPath : strPath.substr(pos + 1);
 }
 
+std::string JoinPath(const std::string& strFolder, const char* pszName)
+{
+    const char cLast = strFolder.empty() ? '/' : strFolder.back();
+    return strFolder + (cLast == '/' || cLast == '\\' ? "" : "/") + pszName;
+}
+
 void ReportReadCalls()
 {
     if (!getenv("VBLTOOL_STATS")) return;
@@ -219,4 +226,71 @@ bool MakeFolder(const char* pszPath)
 int CreateNewFile(const char* pszPath)
 {
     return open(pszPath, O_WRONLY | O_CREAT | O_EXCL | O_BINARY | O_NOFOLLOW, 0666);
+}
+
+bool RemoveFolder(const char* pszPath)
+{
+#ifdef _WIN32
+    return _rmdir(pszPath) == 0;
+#else
+    return rmdir(pszPath) == 0;
+#endif
+}
+
+namespace {
+
+constexpr unsigned kScratchNumbers = 100000;
+
+std::string ScratchName(const std::string& strFolder, unsigned uNumber)
+{
+    char szName[16];
+    snprintf(szName, sizeof(szName), "VBL%05u.TMP", uNumber % kScratchNumbers);
+    return JoinPath(strFolder, szName);
+}
+
+}  // namespace
+
+int CreateScratchFile(const std::string& strFolder, unsigned* puNext, std::string* pPath)
+{
+    for (; *puNext < kScratchNumbers; ++*puNext) {
+        *pPath = ScratchName(strFolder, *puNext);
+        const int fd = CreateNewFile(pPath->c_str());
+        if (fd >= 0) {
+            ++*puNext;
+            return fd;
+        }
+        if (errno != EEXIST && !PathExists(pPath->c_str())) return -1;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+bool MoveToScratch(const char* pszPath, const std::string& strFolder, unsigned* puNext, std::string* pPath)
+{
+    for (; *puNext < kScratchNumbers; ++*puNext) {
+        *pPath = ScratchName(strFolder, *puNext);
+        if (PathExists(pPath->c_str())) continue;
+        if (MoveFileExA(pszPath, pPath->c_str(), 0)) {
+            ++*puNext;
+            return true;
+        }
+        if (!PathExists(pPath->c_str())) return false;
+    }
+    return false;
+}
+
+bool IsShortNamePath(const char* pszPath, std::string* pStored)
+{
+#ifdef _WIN32
+    WIN32_FIND_DATAA found;
+    HANDLE hFind = FindFirstFileA(pszPath, &found);
+    if (hFind == INVALID_HANDLE_VALUE) return false;
+    FindClose(hFind);
+    *pStored = found.cFileName;
+    return _stricmp(found.cFileName, BaseName(pszPath).c_str()) != 0;
+#else
+    (void)pszPath;
+    (void)pStored;
+    return false;  // no second names here
+#endif
 }

@@ -45,6 +45,9 @@ bool WriteWholeFile(const char* pszPath, const std::vector<unsigned char>& data,
 // Last path component, after the last '/' or '\'.
 std::string BaseName(const std::string& strPath);
 
+// strFolder/pszName, with one separator between them.
+std::string JoinPath(const std::string& strFolder, const char* pszName);
+
 // An entry name with bytes outside printable ASCII written as \xNN.
 std::string PrintableName(const char* pszName);
 
@@ -57,6 +60,23 @@ bool MakeFolder(const char* pszPath);
 // writes through a link or over a file it did not make. Returns a file
 // descriptor for write()/close(), or -1.
 int CreateNewFile(const char* pszPath);
+
+bool RemoveFolder(const char* pszPath);  // only an empty one
+
+// Scratch files in a folder are named VBLnnnnn.TMP: twelve characters, so
+// never the name of an archive entry (eleven at most), and a valid 8.3 name
+// in capitals, so that Windows makes no short name for it that an entry's
+// name could hit. Both calls take the first free number from *puNext on and
+// leave *puNext past it.
+// A fresh scratch file: its descriptor (or -1, errno set) and its path.
+int CreateScratchFile(const std::string& strFolder, unsigned* puNext, std::string* pPath);
+// Renames pszPath (a file or a link) to a free scratch name; its path in *pPath.
+bool MoveToScratch(const char* pszPath, const std::string& strFolder, unsigned* puNext, std::string* pPath);
+
+// True when pszPath reaches what is there only by another of its names, a
+// Windows 8.3 short name such as ABCDEF~1 for abcdefghijkl; *pStored: the
+// name the folder holds for it.
+bool IsShortNamePath(const char* pszPath, std::string* pStored);
 
 // _lread calls made so far by this process, or -1 where not counted.
 long ReadCallCount();

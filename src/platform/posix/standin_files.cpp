@@ -202,6 +202,23 @@ HFILE _lclose(HFILE hFile)
     return 0;
 }
 
+BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags)
+{
+    if (!lpExistingFileName || !lpNewFileName) return FALSE;
+    const std::string strFrom = ResolvePath(lpExistingFileName);
+    const std::string strTo = ResolvePath(lpNewFileName);
+    struct stat st;
+    if (lstat(strTo.c_str(), &st) != 0) {
+        // Not there now: it must not appear between the look and the move.
+        return renameat2(AT_FDCWD, strFrom.c_str(), AT_FDCWD, strTo.c_str(), RENAME_NOREPLACE) == 0;
+    }
+    if (!(dwFlags & MOVEFILE_REPLACE_EXISTING) || S_ISDIR(st.st_mode)) {
+        errno = EEXIST;
+        return FALSE;
+    }
+    return rename(strFrom.c_str(), strTo.c_str()) == 0;
+}
+
 unsigned long StandinReadCalls()
 {
     return g_ulReadCalls;

@@ -51,6 +51,8 @@ typedef HBITMAP__* HBITMAP;
 #define FILE_CURRENT 1
 #define FILE_END 2
 
+#define MOVEFILE_REPLACE_EXISTING 0x00000001
+
 #define GMEM_FIXED 0x0000
 #define GMEM_MOVEABLE 0x0002
 #define GMEM_ZEROINIT 0x0040
@@ -145,6 +147,10 @@ DWORD GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBuffer, L
 UINT _lread(HFILE hFile, LPVOID lpBuffer, UINT uBytes);
 LONG _llseek(HFILE hFile, LONG lOffset, int iOrigin);
 HFILE _lclose(HFILE hFile);
+// Renames a file or link (never what a link points to). As on Windows, an
+// existing target is refused unless dwFlags has MOVEFILE_REPLACE_EXISTING,
+// and even then when it is a folder; paths are matched as for _lopen.
+BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags);
 
 // Global memory. A movable block's handle is not its address: only
 // GlobalLock gives the bytes, as on Windows.

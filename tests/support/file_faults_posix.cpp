@@ -1,0 +1,65 @@
+// Faults of the disk and the folder on demand for vbltool_faults, the build of vbltool
+// its tests run (calls wrapped at link time, see CMakeLists.txt). VBLTOOL_FAULT is:
+//   disk:BYTES  write() fails with ENOSPC past BYTES bytes in all: a full disk
+//   move:N      the Nth MoveFileExA fails, as for a file another program holds
+//   appear:N    a file appears at the Nth MoveFileExA's target just before it, as
+//               Windows' short name of an entry just renamed into place would
+#include <unistd.h>  // ssize_t
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "vbl_platform.h"
+
+extern "C" ssize_t __real_write(int fd, const void* pBuffer, size_t cb);
+extern "C" BOOL WINAPI __real_MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags);
+
+namespace {
+
+unsigned long g_ulWritten = 0;  // bytes, to files (not stdout or stderr)
+unsigned long g_ulMoves = 0;
+
+// Whether VBLTOOL_FAULT is pszKind:NUMBER; the number in *pulAt.
+bool Fault(const char* pszKind, unsigned long* pulAt)
+{
+    const char* pszSpec = getenv("VBLTOOL_FAULT");
+    const size_t cchKind = strlen(pszKind);
+    if (!pszSpec || strncmp(pszSpec, pszKind, cchKind) != 0 || pszSpec[cchKind] != ':') return false;
+    *pulAt = strtoul(pszSpec + cchKind + 1, nullptr, 10);
+    return true;
+}
+
+}  // namespace
+
+extern "C" ssize_t __wrap_write(int fd, const void* pBuffer, size_t cb)
+{
+    unsigned long ulDisk = 0;
+    if (fd > 2 && Fault("disk", &ulDisk)) {
+        if (g_ulWritten >= ulDisk) {
+            errno = ENOSPC;
+            return -1;
+        }
+        if (cb > ulDisk - g_ulWritten) cb = ulDisk - g_ulWritten;  // what still fits goes first
+    }
+    const ssize_t cbDone = __real_write(fd, pBuffer, cb);
+    if (fd > 2 && cbDone > 0) g_ulWritten += static_cast<unsigned long>(cbDone);
+    return cbDone;
+}
+
+extern "C" BOOL WINAPI __wrap_MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags)
+{
+    unsigned long ulAt = 0;
+    ++g_ulMoves;
+    if (Fault("move", &ulAt) && ulAt == g_ulMoves) {
+        errno = EACCES;
+        return FALSE;
+    }
+    FILE* pFile = Fault("appear", &ulAt) && ulAt == g_ulMoves ? fopen(lpNewFileName, "wx") : nullptr;
+    if (pFile) {
+        fputs("appeared", pFile);
+        fclose(pFile);
+    }
+    return __real_MoveFileExA(lpExistingFileName, lpNewFileName, dwFlags);
+}
