@@ -465,8 +465,10 @@ TEST(PreviewTest, DeepGameFolderPreviewsAndOutlivesARefusedPictureBlock)
     GameFolder folder;
     std::string deep = "game";
     while (folder.Path().size() + deep.size() < 160) deep += "\\deeper folder";
-    // A header asking for 8192 x 8192 pixels of 4 planes of 8 bits: 256 MiB,
-    // more than a 32-bit process may find in one piece.
+    // A header asking for 8192 x 8192 pixels of 4 planes of 8 bits: 32 bits
+    // a pixel. The viewer asks only for the corner it shows, a few hundred
+    // KiB, and the test refuses any block above 64 KiB (the small pictures'
+    // take 4 KiB).
     PcxFields f;
     f.xmax = f.ymax = 8191;
     f.planes = 4;
@@ -480,7 +482,7 @@ TEST(PreviewTest, DeepGameFolderPreviewsAndOutlivesARefusedPictureBlock)
     ASSERT_GE(GetCurrentDirectoryA(sizeof szCurrent, szCurrent), 150u);
     MessageBoxCapture boxes;
     CallCounter counter;
-    g_calls.cbAllocLimit = SIZE_T{64} << 20;
+    g_calls.cbAllocLimit = SIZE_T{64} << 10;
     HWND hDlg = CreateMainDialog();
     Click(hDlg, IDC_VIEWER);
     SelectEntry(hDlg, 0);
