@@ -44,12 +44,12 @@ enum PcxPlacement {
 // whole picture, or its top-left corner when the caller keeps only that.
 struct PcxLayout {
     PcxPlacement placement;
-    LONG lWidth;          // of the DIB
-    LONG lHeight;         // of the DIB: its rows hold the top lHeight scan lines
+    LONG lWidth;   // of the DIB
+    LONG lHeight;  // of the DIB: its rows hold the top lHeight scan lines
     WORD wBitCount;
     DWORD dwStride;       // bytes per DIB row, a multiple of 4
     DWORD dwImageBytes;   // dwStride * lHeight
-    int nPlanes;
+    int nPlanes;          // of the image data
     int nBytesPerLine;    // of one plane; 0 when the header gives none
     int64_t llLineBytes;  // L: decoded bytes per scan line, all planes
     int64_t llTotal;      // N: decoded bytes of the whole image
@@ -273,12 +273,13 @@ PcxLinePlan PlanLine(const PcxLayout& lay)
     return plan;
 }
 
-// The decoding's progress: the reader, the decoded bytes still to come up to
-// the image's end, and the copies of the last item's value that are decoded
-// but not yet placed (a run may reach past the stretch that read it).
+// The decoding's progress, from one stretch of a line to the next: the
+// reader, the decoded bytes from the stretch's start to the image's end, and
+// the copies of the last item's value that are decoded but not yet placed (a
+// run may reach past the stretch that read it).
 struct PcxDecodeState {
     PcxReader reader;
-    int64_t llLeft;  // decoded bytes from the next copy to place to the image's end
+    int64_t llLeft;
     int nPending;
     BYTE bValue;
 };

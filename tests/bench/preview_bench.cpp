@@ -16,6 +16,7 @@
 // with --program, also the program itself is started there, until its
 // window's list holds them.
 #include <windows.h>
+// After windows.h, whose types it uses.
 #include <psapi.h>
 
 #include <algorithm>
@@ -51,10 +52,8 @@ struct BenchPicture {
     double ratioTarget;
 };
 const BenchPicture kPictures[] = {
-    {"407x263", 407, 263, 1, 0},
-    {"1920x1080", 1920, 1080, 1, 0},
-    {"3840x2160", 3840, 2160, 1, 4},
-    {"3840x2160 24-bit (3 planes)", 3840, 2160, 3, 6},
+    {"407x263", 407, 263, 1, 0},      {"1920x1080", 1920, 1080, 1, 0},
+    {"3840x2160", 3840, 2160, 1, 4},  {"3840x2160 24-bit (3 planes)", 3840, 2160, 3, 6},
     {"8192x8192", 8192, 8192, 1, 20},
 };
 
@@ -92,7 +91,8 @@ std::string BenchArchive(int width, int height, int planes, int seed)
     if (planes == 1) {
         pcx.push_back(12);
         for (int k = 0; k < 256; ++k)
-            pcx.insert(pcx.end(), {static_cast<uint8_t>(k), static_cast<uint8_t>(k * 3 + seed), static_cast<uint8_t>(255 - k)});
+            pcx.insert(pcx.end(),
+                       {static_cast<uint8_t>(k), static_cast<uint8_t>(k * 3 + seed), static_cast<uint8_t>(255 - k)});
     }
     return AsString(LevelArchive({{NameField("level.pcx"), pcx}}));
 }
@@ -225,15 +225,14 @@ bool BenchPreview(int nLoads)
     bool bOk = hDlg != nullptr;
     if (bOk) Click(hDlg, IDC_VIEWER);
     std::printf("preview load (median of %d, from the selection change until painted):\n", nLoads);
-    std::printf("  %-28s %9s %10s %10s %12s  %s\n", "picture", "file", "load", "x 407x263", "peak private",
-                "target");
+    std::printf("  %-28s %9s %10s %10s %12s  %s\n", "picture", "file", "load", "x 407x263", "peak private", "target");
     double referenceMs = 0;
     double referenceMiB = 0;
     for (size_t i = 0; i < nPictures && bOk; ++i) {
         const BenchPicture& pic = kPictures[i];
-        const int nOne = static_cast<int>(SendDlgItemMessageA(hDlg, IDC_LEVELLIST, LB_FINDSTRINGEXACT,
-                                                              static_cast<WPARAM>(-1),
-                                                              reinterpret_cast<LPARAM>(names[2 * i].c_str())));
+        const int nOne =
+            static_cast<int>(SendDlgItemMessageA(hDlg, IDC_LEVELLIST, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                                 reinterpret_cast<LPARAM>(names[2 * i].c_str())));
         std::vector<double> samples;
         for (int n = 0; n < nLoads + 2 && bOk; ++n) {
             const double ms = TimedLoad(hDlg, nOne + n % 2, &bOk);
