@@ -370,22 +370,52 @@ inline void StoreShortRun(BYTE* __restrict pDst, BYTE bValue, int nCount)
     }
 }
 
-// How far the items of one 8-byte word can store: up to 4 runs of 63 and 4
-// single bytes, and the last store reaching 64 bytes on.
-constexpr int kWordReach = 4 * 63 + 4 + 64;
+// Bits set in a word, without the processor's own instruction (which the
+// product's x86 targets cannot assume).
+inline unsigned CountBits(uint64_t x)
+{
+    x -= (x >> 1) & 0x5555555555555555ull;
+    x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+    return static_cast<unsigned>((x * kEveryByte) >> 56);
+}
 
-// Decodes buffered image data into pDst from x on, 8 bytes at a time, while
-// x stays below xEnd (at least kWordReach before the stretch's end); returns
-// the new x and leaves the reader after the last item decoded. Each byte of
-// a word is dealt with in the same few steps, whatever kind it is: a byte
-// that stands for itself stores itself once, a run marker stores the byte
-// after it its count of times, and a run's value stores nothing (x does not
-// move, and what it wrote is overwritten by the items that follow).
+// The sum of the bytes of a word whose bytes are at most 252 each.
+inline unsigned SumBytes(uint64_t x)
+{
+    x = (x & 0x00FF00FF00FF00FFull) + ((x >> 8) & 0x00FF00FF00FF00FFull);
+    return static_cast<unsigned>((x * 0x0001000100010001ull) >> 48);
+}
+
+// 16 copies of each byte value, for the stores of runs.
+struct PcxPatterns {
+    BYTE aabBytes[256][16];
+};
+
+constexpr PcxPatterns MakePatterns()
+{
+    PcxPatterns t = {};
+    for (unsigned v = 0; v < 256; ++v) {
+        for (unsigned i = 0; i < 16; ++i) t.aabBytes[v][i] = static_cast<BYTE>(v);
+    }
+    return t;
+}
+
+constexpr PcxPatterns kPatterns = MakePatterns();
+
+// Decodes buffered image data into pDst from x on, 8 bytes at a time, as
+// long as the items of the next 8 bytes end at least 64 bytes before xEnd;
+// returns the new x and leaves the reader after the last item decoded. Each
+// byte of a word is dealt with in the same few steps, whatever kind it is: a
+// byte that stands for itself stores itself once, a run marker stores the
+// byte after it its count of times, and a run's value stores nothing (x does
+// not move, and what it wrote is overwritten by the items that follow). A
+// store writes 16 or 64 bytes, the bytes past its run overwritten in turn.
 int KeepWords(PcxReader* pReader, BYTE* __restrict pDst, int x, int xEnd)
 {
     UINT uPos = pReader->uPos;
     unsigned uCarry = 0;
-    while (x < xEnd && pReader->uFill - uPos >= 9) {
+    while (pReader->uFill - uPos >= 9) {
         const BYTE* p = pReader->abBuffer + uPos;
         uint64_t ullWord;
         uint64_t ullNext;  // byte i: the byte after byte i
@@ -398,15 +428,18 @@ int KeepWords(PcxReader* pReader, BYTE* __restrict pDst, int x, int xEnd)
         // Byte i: what item i stores, and how many times.
         const uint64_t ullStored = (ullWord & ~ullMarkers) | (ullNext & ullMarkers);
         const uint64_t ullCounts = (ullSingles & kEveryByte) | (ullWord & ullMarkers & (0x3F * kEveryByte));
-        for (int i = 0; i < 64; i += 8) {
-            const uint64_t ullPattern = (ullStored >> i & 0xFF) * kEveryByte;
-            const int nCount = static_cast<int>(ullCounts >> i & 0xFF);
-            memcpy(pDst + x, &ullPattern, 8);
-            memcpy(pDst + x + 8, &ullPattern, 8);
-            if (nCount > 16) {
-                for (int j = 16; j < 64; j += 8) memcpy(pDst + x + j, &ullPattern, 8);
+        if (x + static_cast<int>(SumBytes(ullCounts)) > xEnd - 64) break;
+        BYTE abStored[8];
+        BYTE abCounts[8];
+        memcpy(abStored, &ullStored, 8);
+        memcpy(abCounts, &ullCounts, 8);
+        for (int i = 0; i < 8; ++i) {
+            const BYTE* pPattern = kPatterns.aabBytes[abStored[i]];
+            memcpy(pDst + x, pPattern, 16);
+            if (abCounts[i] > 16) {
+                for (int j = 16; j < 64; j += 16) memcpy(pDst + x + j, pPattern, 16);
             }
-            x += nCount;
+            x += abCounts[i];
         }
         uCarry = items.bCarry;
         uPos += 8;
@@ -427,7 +460,7 @@ bool KeepBytes(PcxDecodeState* pState, BYTE* __restrict pDst, int n, PictureRefu
     // so the image's end: items are decoded and stored without a check, 8
     // bytes of data at a time while they can be, then one by one.
     PcxReader* pReader = &pState->reader;
-    x = KeepWords(pReader, pDst, x, n - kWordReach);
+    x = KeepWords(pReader, pDst, x, n);
     while (x < n - 64) {
         const BYTE* p = pReader->abBuffer + pReader->uPos;
         const BYTE* pEnd = pReader->abBuffer + pReader->uFill;
@@ -480,23 +513,6 @@ bool KeepPlaneBytes(PcxDecodeState* pState, const PcxLayout& lay, BYTE* pRow, in
     }
     pState->llLeft -= n;
     return true;
-}
-
-// Bits set in a word, without the processor's own instruction (which the
-// product's x86 targets cannot assume).
-inline unsigned CountBits(uint64_t x)
-{
-    x -= (x >> 1) & 0x5555555555555555ull;
-    x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
-    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Full;
-    return static_cast<unsigned>((x * kEveryByte) >> 56);
-}
-
-// The sum of the bytes of a word whose bytes are at most 252 each.
-inline unsigned SumBytes(uint64_t x)
-{
-    x = (x & 0x00FF00FF00FF00FFull) + ((x >> 8) & 0x00FF00FF00FF00FFull);
-    return static_cast<unsigned>((x * 0x0001000100010001ull) >> 48);
 }
 
 // Counts the decoded bytes of the items of buffered data 64 bytes at a time,
