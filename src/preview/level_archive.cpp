@@ -102,7 +102,7 @@ LONG FindLevelPcx(const LevelDirectory* pDir)
     return -1;
 }
 
-void ExtractPcxFromArchive(HFILE hFile, HBITMAP* phDib, PictureRefusal* pRefusal)
+void ExtractPcxFromArchive(HFILE hFile, HBITMAP* phDib, PictureRefusal* pRefusal, const PcxClip* pClip)
 {
     PictureRefusal eRefusal = kPictureMade;
     *phDib = nullptr;
@@ -113,7 +113,7 @@ void ExtractPcxFromArchive(HFILE hFile, HBITMAP* phDib, PictureRefusal* pRefusal
     if (lIndex >= 0 && GetLevelEntry(&dir, lIndex, &entry)) {
         _llseek(hFile, entry.lOffset, FILE_BEGIN);
         // The decoder owns the file from here and closes it.
-        *phDib = static_cast<HBITMAP>(ReadPcxFileWithReason(hFile, entry.lOffset, entry.lSize, &eRefusal));
+        *phDib = static_cast<HBITMAP>(ReadPcxFileWithReason(hFile, entry.lOffset, entry.lSize, &eRefusal, pClip));
     } else {
         eRefusal = dir.lRecords > 0 ? kRefuseNoLevelPcx : kRefuseEmptyDirectory;
         _lclose(hFile);
@@ -122,7 +122,7 @@ void ExtractPcxFromArchive(HFILE hFile, HBITMAP* phDib, PictureRefusal* pRefusal
     if (pRefusal) *pRefusal = eRefusal;
 }
 
-int ExtractLevelPcx(LPCSTR lpszLevelName, HBITMAP* phDib)
+int ExtractLevelPcx(LPCSTR lpszLevelName, HBITMAP* phDib, const PcxClip* pClip)
 {
     *phDib = nullptr;
     SIZE_T cbPath =
@@ -140,6 +140,6 @@ int ExtractLevelPcx(LPCSTR lpszLevelName, HBITMAP* phDib)
         MessageBoxA(nullptr, "Erreur en ouvrant le fichier du niveau", "Erreur", MB_OK);
         return 1;
     }
-    ExtractPcxFromArchive(hFile, phDib, nullptr);
+    ExtractPcxFromArchive(hFile, phDib, nullptr, pClip);
     return 0;
 }

@@ -6,6 +6,8 @@
 #include "preview/picture_refusal.h"
 #include "vbl_platform.h"
 
+struct PcxClip;
+
 constexpr UINT kLevelRecordBytes = 20;
 constexpr int kLevelNameField = 12;
 
@@ -41,11 +43,12 @@ LONG FindLevelPcx(const LevelDirectory* pDir);
 
 // Looks up "level.pcx" in an already open archive and decodes it. Takes
 // ownership of hFile and closes it on every path. *phDib receives the packed
-// DIB or null; *pRefusal (when not null) why there is none.
-void ExtractPcxFromArchive(HFILE hFile, HBITMAP* phDib, PictureRefusal* pRefusal);
+// DIB or null; *pRefusal (when not null) why there is none. With a clip, the
+// DIB holds only the picture's corner that it keeps (ReadPcxFileWithReason).
+void ExtractPcxFromArchive(HFILE hFile, HBITMAP* phDib, PictureRefusal* pRefusal, const PcxClip* pClip = nullptr);
 
-// Opens ".\Levels\" + lpszLevelName + ".dat" and decodes its "level.pcx".
-// The packed DIB's global handle is carried in *phDib (null when there is no
-// image). Returns 1 after an error box when the archive cannot be opened,
-// else 0.
-int ExtractLevelPcx(LPCSTR lpszLevelName, HBITMAP* phDib);
+// Opens ".\Levels\" + lpszLevelName + ".dat" and decodes its "level.pcx",
+// only the corner that pClip keeps when it is not null. The packed DIB's
+// global handle is carried in *phDib (null when there is no image). Returns 1
+// after an error box when the archive cannot be opened, else 0.
+int ExtractLevelPcx(LPCSTR lpszLevelName, HBITMAP* phDib, const PcxClip* pClip = nullptr);

@@ -40,24 +40,27 @@ enum PcxPlacement {
     kPlaceRgb,     // 3 planes of 8 bits (red, green, blue) -> 24-bit pixels
 };
 
+// The DIB to make and the image data to decode into it. The DIB holds the
+// whole picture, or its top-left corner when the caller keeps only that.
 struct PcxLayout {
     PcxPlacement placement;
-    LONG lWidth;
-    LONG lHeight;
+    LONG lWidth;   // of the DIB
+    LONG lHeight;  // of the DIB: its rows hold the top lHeight scan lines
     WORD wBitCount;
     DWORD dwStride;       // bytes per DIB row, a multiple of 4
     DWORD dwImageBytes;   // dwStride * lHeight
+    int nPlanes;          // of the image data
     int nBytesPerLine;    // of one plane; 0 when the header gives none
     int64_t llLineBytes;  // L: decoded bytes per scan line, all planes
     int64_t llTotal;      // N: decoded bytes of the whole image
     bool bHasTable;       // false for 24-bit pixels
 };
 
-// Position of the next decoded byte: scan line r from the top, byte s in it.
-struct PcxCursor {
-    int64_t llLine;
-    int64_t llPos;
-};
+// Bytes of a DIB row of llWidth pixels, padded to a multiple of 4.
+int64_t RowStride(int64_t llWidth, int nBits)
+{
+    return (llWidth * nBits + 31) / 32 * 4;
+}
 
 bool ReadPcxHeader(HFILE hFile, LONG lOffset, PcxHeader* pHdr, PictureRefusal* pRefusal)
 {
@@ -120,7 +123,7 @@ bool PlanPcxLayout(const PcxHeader& hdr, PcxLayout* pLay, PictureRefusal* pRefus
     } else if (nBits == 3) {
         nBits = 4;
     }
-    int64_t llStride = (llWidth * nBits + 31) / 32 * 4;
+    int64_t llStride = RowStride(llWidth, nBits);
     int64_t llImage = llStride * llHeight;
     if (llImage > kPcxMaxImageBytes) {
         *pRefusal = kRefuseTooLarge;
@@ -131,10 +134,23 @@ bool PlanPcxLayout(const PcxHeader& hdr, PcxLayout* pLay, PictureRefusal* pRefus
     pLay->wBitCount = static_cast<WORD>(nBits);
     pLay->dwStride = static_cast<DWORD>(llStride);
     pLay->dwImageBytes = static_cast<DWORD>(llImage);
+    pLay->nPlanes = hdr.bPlanes;
     pLay->nBytesPerLine = hdr.nBytesPerLine > 0 ? hdr.nBytesPerLine : 0;
     pLay->llLineBytes = int64_t{pLay->nBytesPerLine} * hdr.bPlanes;
     pLay->llTotal = pLay->llLineBytes * llHeight;
     return true;
+}
+
+// Narrows the DIB to the picture's top-left corner of at most the clip's
+// size (and at least one pixel); the image data stays the whole picture's.
+void ClipPcxLayout(const PcxClip& clip, PcxLayout* pLay)
+{
+    const LONG lWidth = clip.lWidth < 1 ? 1 : clip.lWidth;
+    const LONG lHeight = clip.lHeight < 1 ? 1 : clip.lHeight;
+    if (lWidth < pLay->lWidth) pLay->lWidth = lWidth;
+    if (lHeight < pLay->lHeight) pLay->lHeight = lHeight;
+    pLay->dwStride = static_cast<DWORD>(RowStride(pLay->lWidth, pLay->wBitCount));
+    pLay->dwImageBytes = pLay->dwStride * static_cast<DWORD>(pLay->lHeight);
 }
 
 // The 256-colour trailer, when the entry holds one after its header.
@@ -227,74 +243,379 @@ void PlacePlaneByte(BYTE* pRow, DWORD dwStride, int p, int x, BYTE bValue)
     }
 }
 
-// Plane p (red, green, blue) byte x is one component of pixel x, stored in
-// the DIB's blue, green, red order; pixels beyond the width are dropped.
-void PlaceRgbByte(BYTE* pRow, LONG lWidth, int p, int x, BYTE bValue)
-{
-    if (x < lWidth) pRow[3 * static_cast<size_t>(x) + static_cast<size_t>(2 - p)] = bValue;
-}
+// How a scan line falls into its row. It is nPeriods stretches of nPeriod
+// decoded bytes (the whole line, or with 3 or 4 planes each plane's part);
+// the first nKept of each reach the row, the rest hold only pixels beyond
+// the row's width and are scanned, never stored. A line holds fewer than
+// 2^23 bytes (bytes per line times planes), so all of this fits an int and
+// no 64-bit division is ever needed.
+struct PcxLinePlan {
+    int nPeriods;
+    int nPeriod;
+    int nKept;
+};
 
-// Stores n copies of bValue from scan-line position nPos on, plane by plane.
-// A line holds fewer than 2^23 bytes (bytes per line times planes), so the
-// plane and byte are found with one int division per run and then stepped:
-// no 64-bit division, which 32-bit x86 makes a library call, runs per byte.
-void PlaceRunInPlanes(const PcxLayout& lay, BYTE* pRow, int nPos, int n, BYTE bValue)
+PcxLinePlan PlanLine(const PcxLayout& lay)
 {
-    int p = nPos / lay.nBytesPerLine;
-    int x = nPos % lay.nBytesPerLine;
-    for (int j = 0; j < n; ++j) {
-        if (lay.placement == kPlacePlanes)
-            PlacePlaneByte(pRow, lay.dwStride, p, x, bValue);
-        else
-            PlaceRgbByte(pRow, lay.lWidth, p, x, bValue);
-        if (++x == lay.nBytesPerLine) {
-            x = 0;
-            ++p;
-        }
+    PcxLinePlan plan;
+    if (lay.placement == kPlaceBytes) {
+        plan.nPeriods = 1;
+        plan.nPeriod = static_cast<int>(lay.llLineBytes);
+        plan.nKept = lay.llLineBytes < lay.dwStride ? plan.nPeriod : static_cast<int>(lay.dwStride);
+    } else {
+        // Planes: byte x reaches row byte 4x, so it is kept while 4x < the
+        // stride. RGB: byte x is pixel x.
+        const int64_t llReach = lay.placement == kPlacePlanes ? int64_t{(lay.dwStride + 3) / 4} : int64_t{lay.lWidth};
+        plan.nPeriods = lay.nPlanes;
+        plan.nPeriod = lay.nBytesPerLine;
+        plan.nKept = llReach < lay.nBytesPerLine ? static_cast<int>(llReach) : lay.nBytesPerLine;
     }
+    return plan;
 }
 
-// Stores nCount copies of bValue from the cursor on. The caller has checked
-// that they all fall inside the image.
-void PlaceRun(const PcxLayout& lay, BYTE* pPixels, PcxCursor* pCur, BYTE bValue, int64_t llCount)
+// The decoding's progress, from one stretch of a line to the next: the
+// reader, the decoded bytes from the stretch's start to the image's end, and
+// the copies of the last item's value that are decoded but not yet placed (a
+// run may reach past the stretch that read it).
+struct PcxDecodeState {
+    PcxReader reader;
+    int64_t llLeft;
+    int nPending;
+    BYTE bValue;
+};
+
+// Reads the next item as the pending copies. Refuses it when the data ends
+// first, or when it reaches past the image's end, llLeft decoded bytes from
+// where it starts.
+bool TakeItem(PcxDecodeState* pState, int64_t llLeft, PictureRefusal* pRefusal)
 {
-    while (llCount > 0) {
-        int64_t n = lay.llLineBytes - pCur->llPos;
-        if (n > llCount) n = llCount;
-        BYTE* pRow = pPixels + static_cast<size_t>(lay.lHeight - 1 - pCur->llLine) * lay.dwStride;
-        if (lay.placement == kPlaceBytes) {
-            if (pCur->llPos < lay.dwStride) {
-                int64_t m = lay.dwStride - pCur->llPos;
-                size_t cb = static_cast<size_t>(m < n ? m : n);
-                BYTE* pDst = pRow + pCur->llPos;
-                if (cb <= 8) {
-                    for (size_t i = 0; i < cb; ++i) pDst[i] = bValue;  // short runs: cheaper than a call
+    int nCount;
+    if (PcxNextByte(&pState->bValue, &nCount, &pState->reader) != 0) {
+        *pRefusal = kRefuseDataEnds;
+        return false;
+    }
+    if (nCount > llLeft) {
+        *pRefusal = kRefuseRunPastEnd;
+        return false;
+    }
+    pState->nPending = nCount;
+    return true;
+}
+
+// How 8 bytes of image data split into items, given which of them are 192
+// or more and whether the first is the value of a run marker before them:
+// the run markers among them, the bytes that stand for themselves, and
+// whether the last is a marker whose value comes next.
+struct PcxWordItems {
+    BYTE bMarkers;
+    BYTE bLiterals;
+    BYTE bCarry;
+};
+
+struct PcxScanTables {
+    PcxWordItems aItems[2][256];  // [carry in][bit i: byte i is 192 or more]
+    uint64_t aByteMasks[256];     // bit i set -> byte i all ones
+};
+
+constexpr PcxScanTables MakeScanTables()
+{
+    PcxScanTables t = {};
+    for (unsigned uHigh = 0; uHigh < 256; ++uHigh) {
+        for (unsigned uCarry = 0; uCarry < 2; ++uCarry) {
+            PcxWordItems w = {0, 0, 0};
+            bool bValue = uCarry != 0;
+            for (unsigned i = 0; i < 8; ++i) {
+                if (bValue) {
+                    bValue = false;
+                } else if (uHigh >> i & 1) {
+                    w.bMarkers = static_cast<BYTE>(w.bMarkers | 1u << i);
+                    bValue = true;
                 } else {
-                    memset(pDst, bValue, cb);
+                    ++w.bLiterals;
                 }
             }
-        } else {
-            PlaceRunInPlanes(lay, pRow, static_cast<int>(pCur->llPos), static_cast<int>(n), bValue);
+            w.bCarry = bValue;
+            t.aItems[uCarry][uHigh] = w;
         }
-        pCur->llPos += n;
-        llCount -= n;
-        if (pCur->llPos == lay.llLineBytes) {
-            pCur->llPos = 0;
-            ++pCur->llLine;
+        for (unsigned i = 0; i < 8; ++i) {
+            if (uHigh >> i & 1) t.aByteMasks[uHigh] |= uint64_t{0xFF} << (8 * i);
         }
     }
+    return t;
 }
 
+constexpr PcxScanTables kScanTables = MakeScanTables();
+
+// Bit i set when byte i of the word is 192 or more: a run marker, or the
+// value of one.
+inline unsigned HighBytes(uint64_t ullWord)
+{
+    static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "byte i of a word is bits 8i to 8i + 7");
+    // Bit 7 of each such byte, gathered into bits 0 to 7.
+    const uint64_t ullHigh = ullWord & (ullWord << 1) & 0x8080808080808080ull;
+    return static_cast<unsigned>(((ullHigh >> 7) * 0x0102040810204080ull) >> 56);
+}
+
+constexpr uint64_t kEveryByte = 0x0101010101010101ull;
+
 // Stores a run of up to 63 bytes where at least 64 bytes of the current
-// line remain to be decoded: 8 or 64 bytes go out at once, and whatever lies
-// past the run is overwritten by the items that follow it.
+// stretch remain: 8 or 64 bytes go out at once, and whatever lies past the
+// run is overwritten by the items that follow it.
 inline void StoreShortRun(BYTE* __restrict pDst, BYTE bValue, int nCount)
 {
-    uint64_t ullPattern = bValue * 0x0101010101010101ull;
+    uint64_t ullPattern = bValue * kEveryByte;
     memcpy(pDst, &ullPattern, 8);
     if (nCount > 8) {
         for (int i = 8; i < 64; i += 8) memcpy(pDst + i, &ullPattern, 8);
     }
+}
+
+// Bits set in a word, without the processor's own instruction (which the
+// product's x86 targets cannot assume).
+inline unsigned CountBits(uint64_t x)
+{
+    x -= (x >> 1) & 0x5555555555555555ull;
+    x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+    return static_cast<unsigned>((x * kEveryByte) >> 56);
+}
+
+// The sum of the bytes of a word whose bytes are at most 252 each.
+inline unsigned SumBytes(uint64_t x)
+{
+    x = (x & 0x00FF00FF00FF00FFull) + ((x >> 8) & 0x00FF00FF00FF00FFull);
+    return static_cast<unsigned>((x * 0x0001000100010001ull) >> 48);
+}
+
+// 16 copies of each byte value, for the stores of runs.
+struct PcxPatterns {
+    BYTE aabBytes[256][16];
+};
+
+constexpr PcxPatterns MakePatterns()
+{
+    PcxPatterns t = {};
+    for (unsigned v = 0; v < 256; ++v) {
+        for (unsigned i = 0; i < 16; ++i) t.aabBytes[v][i] = static_cast<BYTE>(v);
+    }
+    return t;
+}
+
+constexpr PcxPatterns kPatterns = MakePatterns();
+
+// Decodes buffered image data into pDst from x on, 8 bytes at a time, as
+// long as the items of the next 8 bytes end at least 64 bytes before xEnd;
+// returns the new x and leaves the reader after the last item decoded. Each
+// byte of a word is dealt with in the same few steps, whatever kind it is: a
+// byte that stands for itself stores itself once, a run marker stores the
+// byte after it its count of times, and a run's value stores nothing (x does
+// not move, and what it wrote is overwritten by the items that follow). A
+// store writes 16 or 64 bytes, the bytes past its run overwritten in turn.
+int KeepWords(PcxReader* pReader, BYTE* __restrict pDst, int x, int xEnd)
+{
+    UINT uPos = pReader->uPos;
+    unsigned uCarry = 0;
+    while (pReader->uFill - uPos >= 9) {
+        const BYTE* p = pReader->abBuffer + uPos;
+        uint64_t ullWord;
+        uint64_t ullNext;  // byte i: the byte after byte i
+        memcpy(&ullWord, p, 8);
+        memcpy(&ullNext, p + 1, 8);
+        const PcxWordItems& items = kScanTables.aItems[uCarry][HighBytes(ullWord)];
+        const unsigned uRunValues = (items.bMarkers << 1 | uCarry) & 0xFFu;
+        const uint64_t ullMarkers = kScanTables.aByteMasks[items.bMarkers];
+        const uint64_t ullSingles = kScanTables.aByteMasks[~(items.bMarkers | uRunValues) & 0xFFu];
+        // Byte i: what item i stores, and how many times.
+        const uint64_t ullStored = (ullWord & ~ullMarkers) | (ullNext & ullMarkers);
+        const uint64_t ullCounts = (ullSingles & kEveryByte) | (ullWord & ullMarkers & (0x3F * kEveryByte));
+        if (x + static_cast<int>(SumBytes(ullCounts)) > xEnd - 64) break;
+        BYTE abStored[8];
+        BYTE abCounts[8];
+        memcpy(abStored, &ullStored, 8);
+        memcpy(abCounts, &ullCounts, 8);
+        for (int i = 0; i < 8; ++i) {
+            const BYTE* pPattern = kPatterns.aabBytes[abStored[i]];
+            memcpy(pDst + x, pPattern, 16);
+            if (abCounts[i] > 16) {
+                for (int j = 16; j < 64; j += 16) memcpy(pDst + x + j, pPattern, 16);
+            }
+            x += abCounts[i];
+        }
+        uCarry = items.bCarry;
+        uPos += 8;
+    }
+    pReader->uPos = uPos + uCarry;  // past the last marker's value, stored with it
+    return x;
+}
+
+// The next n decoded bytes, stored as they are in pDst[0, n). pDst is
+// restrict: the row never overlaps the reader, so its position can stay in
+// a register across the stores.
+bool KeepBytes(PcxDecodeState* pState, BYTE* __restrict pDst, int n, PictureRefusal* pRefusal)
+{
+    int x = pState->nPending < n ? pState->nPending : n;
+    memset(pDst, pState->bValue, static_cast<size_t>(x));
+    pState->nPending -= x;
+    // While 64 bytes of the stretch lie ahead, no item can reach its end, nor
+    // so the image's end: items are decoded and stored without a check, 8
+    // bytes of data at a time while they can be, then one by one.
+    PcxReader* pReader = &pState->reader;
+    x = KeepWords(pReader, pDst, x, n);
+    while (x < n - 64) {
+        const BYTE* p = pReader->abBuffer + pReader->uPos;
+        const BYTE* pEnd = pReader->abBuffer + pReader->uFill;
+        while (x < n - 64 && pEnd - p >= 2) {  // an item takes up to 2 bytes
+            // Decoded without branching on the data, which is as random as
+            // the picture.
+            const UINT uRun = p[0] >= 0xC0;
+            const int nCount = static_cast<int>(uRun * (p[0] & 0x3Fu) + (1 - uRun));
+            StoreShortRun(pDst + x, p[uRun], nCount);
+            x += nCount;
+            p += 1 + uRun;
+        }
+        pReader->uPos = static_cast<UINT>(p - pReader->abBuffer);
+        if (x < n - 64) {  // the buffer ends inside an item: one through the refill
+            if (!TakeItem(pState, pState->llLeft - x, pRefusal)) return false;
+            StoreShortRun(pDst + x, pState->bValue, pState->nPending);
+            x += pState->nPending;
+            pState->nPending = 0;
+        }
+    }
+    while (x < n) {
+        if (!TakeItem(pState, pState->llLeft - x, pRefusal)) return false;
+        const int m = pState->nPending < n - x ? pState->nPending : n - x;
+        for (int i = 0; i < m; ++i) pDst[x + i] = pState->bValue;
+        x += m;
+        pState->nPending -= m;
+    }
+    pState->llLeft -= n;
+    return true;
+}
+
+// The next n decoded bytes, bytes x = 0 to n - 1 of plane p's part of the
+// line, placed into pRow.
+bool KeepPlaneBytes(PcxDecodeState* pState, const PcxLayout& lay, BYTE* pRow, int p, int n, PictureRefusal* pRefusal)
+{
+    for (int x = 0; x < n;) {
+        if (pState->nPending == 0 && !TakeItem(pState, pState->llLeft - x, pRefusal)) return false;
+        const int m = pState->nPending < n - x ? pState->nPending : n - x;
+        if (lay.placement == kPlaceRgb) {
+            // Plane p (red, green, blue) byte x is one component of pixel x,
+            // stored in the DIB's blue, green, red order. n is at most the
+            // width: every pixel here is inside it.
+            BYTE* pDst = pRow + 3 * static_cast<size_t>(x) + static_cast<size_t>(2 - p);
+            for (int i = 0; i < m; ++i) pDst[3 * i] = pState->bValue;
+        } else {
+            for (int i = 0; i < m; ++i) PlacePlaneByte(pRow, lay.dwStride, p, x + i, pState->bValue);
+        }
+        x += m;
+        pState->nPending -= m;
+    }
+    pState->llLeft -= n;
+    return true;
+}
+
+// Counts the decoded bytes of the items of buffered data 64 bytes at a time,
+// as long as they stay below *pllBytes; takes them off *pllBytes and leaves
+// the reader after them. bCarry: the first byte is the value of a run marker
+// counted before. Returns whether the byte after them is again such a value.
+// Only whole items are counted: a run marker's count is in its own byte, so
+// it counts in the 64 bytes that hold it.
+bool ScanBlocks(PcxReader* pReader, int64_t* pllBytes, bool bCarry)
+{
+    constexpr uint64_t kEven = 0x5555555555555555ull;  // bits 0, 2, 4, ...
+    int64_t llBytes = *pllBytes;
+    UINT uPos = pReader->uPos;
+    uint64_t ullCarry = bCarry ? 1 : 0;
+    while (pReader->uFill - uPos >= 64) {
+        uint64_t aWords[8];
+        memcpy(aWords, pReader->abBuffer + uPos, 64);
+        uint64_t ullHigh = 0;  // bit i: byte i is 192 or more
+        for (int j = 0; j < 8; ++j) ullHigh |= uint64_t{HighBytes(aWords[j])} << (8 * j);
+        // In each run of such bytes the first is a marker, the next its
+        // value, and so on; unless the run continues one from the bytes
+        // before, begun by a marker whose value is byte 0. Adding a run's
+        // first bit to it clears the whole run: that sorts the runs by
+        // whether their markers sit on even or odd bits.
+        const uint64_t ullStarts = ullHigh & ~(ullHigh << 1);
+        const uint64_t ullEvenStarts = ullStarts & kEven & ~ullCarry;
+        const uint64_t ullEvenRuns = ullHigh & ~(ullHigh + ullEvenStarts);
+        const uint64_t ullMarkers = (ullEvenRuns & kEven) | (ullHigh & ~ullEvenRuns & ~kEven);
+        const uint64_t ullValues = ullMarkers << 1 | ullCarry;
+        // The markers' counts, added up a byte at a time over 4 words (at
+        // most 4 x 63 a byte).
+        uint64_t ullCounts0 = 0;
+        uint64_t ullCounts1 = 0;
+        for (int j = 0; j < 4; ++j) {
+            ullCounts0 += aWords[j] & kScanTables.aByteMasks[ullMarkers >> (8 * j) & 0xFF] & (0x3F * kEveryByte);
+            ullCounts1 +=
+                aWords[j + 4] & kScanTables.aByteMasks[ullMarkers >> (8 * j + 32) & 0xFF] & (0x3F * kEveryByte);
+        }
+        const int64_t llBlock = CountBits(~ullHigh & ~ullValues) + SumBytes(ullCounts0) + SumBytes(ullCounts1);
+        if (llBlock >= llBytes) break;
+        llBytes -= llBlock;
+        ullCarry = ullMarkers >> 63;
+        uPos += 64;
+    }
+    pReader->uPos = uPos;
+    *pllBytes = llBytes;
+    return ullCarry != 0;
+}
+
+// The same, 8 bytes at a time.
+bool ScanWords(PcxReader* pReader, int64_t* pllBytes, bool bCarry)
+{
+    int64_t llBytes = *pllBytes;
+    UINT uPos = pReader->uPos;
+    unsigned uCarry = bCarry ? 1 : 0;
+    while (pReader->uFill - uPos >= 8) {
+        uint64_t ullWord;
+        memcpy(&ullWord, pReader->abBuffer + uPos, 8);
+        const PcxWordItems& items = kScanTables.aItems[uCarry][HighBytes(ullWord)];
+        // The markers' counts, at most 4 of 63: their sum fits the top byte.
+        const uint64_t ullCounts = ullWord & kScanTables.aByteMasks[items.bMarkers] & (0x3F * kEveryByte);
+        const int64_t llWord = items.bLiterals + static_cast<int64_t>((ullCounts * kEveryByte) >> 56);
+        if (llWord >= llBytes) break;
+        llBytes -= llWord;
+        uCarry = items.bCarry;
+        uPos += 8;
+    }
+    pReader->uPos = uPos;
+    *pllBytes = llBytes;
+    return uCarry != 0;
+}
+
+// The next llBytes decoded bytes, only counted: whole buffered blocks and
+// words at a time, then item by item up to the stretch's end. The item that crosses it
+// is checked against the image's end and leaves its copies pending.
+bool SkipBytes(PcxDecodeState* pState, int64_t llBytes, PictureRefusal* pRefusal)
+{
+    int64_t llLeft = llBytes;
+    const int nTaken = pState->nPending < llLeft ? pState->nPending : static_cast<int>(llLeft);
+    pState->nPending -= nTaken;
+    llLeft -= nTaken;
+    while (llLeft > 0) {
+        if (ScanWords(&pState->reader, &llLeft, ScanBlocks(&pState->reader, &llLeft, false))) {
+            BYTE bValue;  // of a marker already counted
+            if (!PcxTakeByte(&pState->reader, &bValue)) {
+                *pRefusal = kRefuseDataEnds;
+                return false;
+            }
+        }
+        // Fewer than 8 bytes buffered, or the stretch ends within the next 8:
+        // one item.
+        if (!TakeItem(pState, pState->llLeft - (llBytes - llLeft), pRefusal)) return false;
+        const int m = pState->nPending < llLeft ? pState->nPending : static_cast<int>(llLeft);
+        pState->nPending -= m;
+        llLeft -= m;
+    }
+    pState->llLeft -= llBytes;
+    return true;
+}
+
+BYTE* RowOfLine(const PcxLayout& lay, BYTE* pPixels, LONG lLine)
+{
+    return pPixels + static_cast<size_t>(lay.lHeight - 1 - lLine) * lay.dwStride;
 }
 
 // Rows are filled bottom-up, each in its own pages: the hardware does not
@@ -304,54 +625,34 @@ void PrefetchRow(const BYTE* pRow, DWORD dwStride)
     for (DWORD i = 0; i < dwStride; i += 64) __builtin_prefetch(pRow + i, 1);
 }
 
-BYTE* RowOfLine(const PcxLayout& lay, BYTE* pPixels, int64_t llLine)
+// Decodes the image data into the layout's rows: the top lay.lHeight scan
+// lines, each as far as its row reaches. The rest of the data, to the last
+// of its llTotal bytes, is read and checked the same way but only counted.
+bool DecodePcxImage(HFILE hFile, LONG lOffset, const PcxLayout& lay, BYTE* pPixels, PictureRefusal* pRefusal)
 {
-    return pPixels + static_cast<size_t>(lay.lHeight - 1 - llLine) * lay.dwStride;
-}
-
-// pPixels is restrict: the rows never overlap the reader, so its position can
-// stay in a register across the stores.
-bool DecodePcxImage(HFILE hFile, LONG lOffset, const PcxLayout& lay, BYTE* __restrict pPixels, PictureRefusal* pRefusal)
-{
-    PcxReader reader;
-    reader.hFile = hFile;
-    reader.uPos = 0;
-    reader.uFill = 0;
+    PcxDecodeState state;
+    state.reader.hFile = hFile;
+    state.reader.uPos = 0;
+    state.reader.uFill = 0;
+    state.llLeft = lay.llTotal;
+    state.nPending = 0;
+    state.bValue = 0;
     _llseek(hFile, static_cast<LONG>(int64_t{lOffset} + kHeaderBytes), FILE_BEGIN);
-    // Inside a line, single-plane positions below llFastEnd have 64 bytes of
-    // the line's own row ahead of them.
-    const int64_t llRowPart = lay.llLineBytes < lay.dwStride ? lay.llLineBytes : int64_t{lay.dwStride};
-    const int64_t llFastEnd = lay.placement == kPlaceBytes ? llRowPart - 64 : -1;
-    const int64_t llTotal = lay.llTotal;
-    PcxCursor cur = {0, 0};
-    BYTE* pRow = RowOfLine(lay, pPixels, 0);
-    PrefetchRow(pRow, lay.dwStride);
-    int64_t k = 0;
-    while (k < llTotal) {
-        BYTE bValue;
-        int nCount;
-        if (PcxNextByte(&bValue, &nCount, &reader) != 0) {
-            *pRefusal = kRefuseDataEnds;
-            return false;
-        }
-        if (nCount > llTotal - k) {
-            *pRefusal = kRefuseRunPastEnd;
-            return false;
-        }
-        k += nCount;
-        if (cur.llPos < llFastEnd) {
-            StoreShortRun(pRow + cur.llPos, bValue, nCount);
-            cur.llPos += nCount;
-            continue;
-        }
-        int64_t llLine = cur.llLine;
-        PlaceRun(lay, pPixels, &cur, bValue, nCount);
-        if (cur.llLine != llLine && cur.llLine < lay.lHeight) {
-            pRow = RowOfLine(lay, pPixels, cur.llLine);
-            if (cur.llLine + 1 < lay.lHeight) PrefetchRow(RowOfLine(lay, pPixels, cur.llLine + 1), lay.dwStride);
+    if (lay.llTotal == 0) return true;
+    const PcxLinePlan plan = PlanLine(lay);
+    for (LONG lLine = 0; lLine < lay.lHeight; ++lLine) {
+        BYTE* pRow = RowOfLine(lay, pPixels, lLine);
+        if (lLine + 1 < lay.lHeight) PrefetchRow(RowOfLine(lay, pPixels, lLine + 1), lay.dwStride);
+        for (int p = 0; p < plan.nPeriods; ++p) {
+            const bool bKept = lay.placement == kPlaceBytes
+                                   ? KeepBytes(&state, pRow, plan.nKept, pRefusal)
+                                   : KeepPlaneBytes(&state, lay, pRow, p, plan.nKept, pRefusal);
+            if (!bKept) return false;
+            if (plan.nPeriod > plan.nKept && !SkipBytes(&state, plan.nPeriod - plan.nKept, pRefusal)) return false;
         }
     }
-    return true;
+    // The scan lines below the rows.
+    return state.llLeft == 0 || SkipBytes(&state, state.llLeft, pRefusal);
 }
 
 }  // namespace
@@ -365,13 +666,14 @@ bool PcxRefill(PcxReader* pReader)
     return true;
 }
 
-HGLOBAL ReadPcxFileWithReason(HFILE hFile, LONG lOffset, LONG lSize, PictureRefusal* pRefusal)
+HGLOBAL ReadPcxFileWithReason(HFILE hFile, LONG lOffset, LONG lSize, PictureRefusal* pRefusal, const PcxClip* pClip)
 {
     PictureRefusal eRefusal = kPictureMade;
     HGLOBAL hDib = nullptr;
     PcxHeader hdr;
     PcxLayout lay;
     if (ReadPcxHeader(hFile, lOffset, &hdr, &eRefusal) && PlanPcxLayout(hdr, &lay, &eRefusal)) {
+        if (pClip) ClipPcxLayout(*pClip, &lay);
         RGBQUAD aTable[256];
         UINT uColours = lay.bHasTable ? ChoosePcxColours(hFile, lOffset, lSize, hdr, aTable) : 0;
         BYTE* pPixels = nullptr;

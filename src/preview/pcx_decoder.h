@@ -62,14 +62,25 @@ inline int PcxNextByte(BYTE* pbValue, int* pnCount, PcxReader* pReader)
     return 0;
 }
 
+// The part of a picture that a caller keeps: its top-left corner of at most
+// lWidth x lHeight pixels (a size below 1 counts as 1).
+struct PcxClip {
+    LONG lWidth;
+    LONG lHeight;
+};
+
 // Decodes the PCX entry at lOffset (lSize bytes long; the size only locates the
 // 256-colour trailer) of hFile. Always closes hFile. Returns the packed DIB,
 // unlocked and owned by the caller, or null.
 HGLOBAL ReadPcxFile(HFILE hFile, LONG lOffset, LONG lSize);
 
 // The same, telling in *pRefusal (when not null) why it returned null;
-// kPictureMade on success.
-HGLOBAL ReadPcxFileWithReason(HFILE hFile, LONG lOffset, LONG lSize, PictureRefusal* pRefusal);
+// kPictureMade on success. With a clip, the DIB holds only the picture's
+// corner that the clip keeps; the rest of the image data is still read and
+// checked, so the picture is refused exactly when the whole one would be,
+// but it is only counted, never stored.
+HGLOBAL ReadPcxFileWithReason(HFILE hFile, LONG lOffset, LONG lSize, PictureRefusal* pRefusal,
+                              const PcxClip* pClip = nullptr);
 
 extern const BYTE LowMasks[4];
 extern const BYTE HighMasks[4];

@@ -2,6 +2,7 @@
 
 #include "catalogue/level_list.h"
 #include "preview/level_archive.h"
+#include "preview/pcx_decoder.h"
 #include "preview/preview_bitmap.h"
 #include "resource.h"
 
@@ -10,13 +11,14 @@ int g_bViewerActive = 0;
 
 namespace {
 
-// The packed DIB of the named level's picture (null when there is none);
-// the archive lookup reports an archive that cannot be opened itself.
-HBITMAP ExtractDib(LPSTR lpszName)
+// The packed DIB of the named level's picture, or of the corner of it that
+// pCorner keeps (null when there is none); the archive lookup reports an
+// archive that cannot be opened itself.
+HBITMAP ExtractDib(LPSTR lpszName, const PcxClip* pCorner)
 {
     HBITMAP hDib = nullptr;
     if (lpszName != nullptr) {
-        ExtractLevelPcx(lpszName, &hDib);
+        ExtractLevelPcx(lpszName, &hDib, pCorner);
         GlobalFree(lpszName);
     }
     return hDib;
@@ -31,7 +33,10 @@ void LoadPreview(HWND hDlg)
     LPSTR lpszName = ReadSelectedLevel(GetDlgItem(hDlg, IDC_LEVELLIST), &bNoSelection);
     if (bNoSelection) return;
     DeletePreviewBitmap();
-    HBITMAP hDib = ExtractDib(lpszName);
+    // Only what the dialog can show is decoded and converted: its cost
+    // follows the client area, not the picture.
+    PcxClip corner;
+    HBITMAP hDib = ExtractDib(lpszName, MeasurePreviewCorner(hDlg, &corner) ? &corner : nullptr);
     // The lookup's error box runs a message loop, in which the user may have
     // picked another level whose load stored a bitmap here: delete it rather
     // than lose it when this load's result takes its place.
@@ -43,6 +48,15 @@ void LoadPreview(HWND hDlg)
         return;
     }
     Paint(g_hBitmap, hDlg);
+}
+
+bool MeasurePreviewCorner(HWND hDlg, PcxClip* pCorner)
+{
+    RECT rc;
+    if (!GetClientRect(hDlg, &rc) || rc.right <= kPreviewLeft || rc.bottom <= kPreviewTop) return false;
+    pCorner->lWidth = rc.right - kPreviewLeft;
+    pCorner->lHeight = rc.bottom - kPreviewTop;
+    return true;
 }
 
 void DeletePreviewBitmap()

@@ -4,14 +4,20 @@
 //
 //   preview_bench [--loads N] [--levels N] [--program PATH\vblLM.exe]
 //
-// Preview: the dialog with the viewer ticked switches between two 640 x 480,
-// 8-bit levels; each sample is the time from the selection change until the
-// bitmap has been painted (the load paints before it returns; GdiFlush makes
-// sure the blit has left the batch). Start-up: the dialog is created in a
-// folder of N level archives, from the create call until the list holds all
-// of them; with --program, also the program itself is started there, until
-// its window's list holds them.
+// Preview: the dialog with the viewer ticked switches between two levels of
+// one picture size, for each size from 407 x 263 (what the viewer shows at
+// the usual font size) up to 8192 x 8192; each sample is the time from the
+// selection change until the bitmap has been painted (the load paints before
+// it returns; GdiFlush makes sure the blit has left the batch). Each size's
+// median is printed as a ratio to the 407 x 263 one of the same run, with the
+// process's peak private memory so far, sampled every millisecond during a
+// few more loads of that size. Start-up: the dialog is created in a folder of
+// N level archives, from the create call until the list holds all of them;
+// with --program, also the program itself is started there, until its
+// window's list holds them.
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -25,14 +31,31 @@
 #include "main/main_dialog.h"
 #include "pcx_writer.h"
 #include "preview/level_archive.h"
+#include "preview/pcx_decoder.h"
 #include "preview/preview_bitmap.h"
 #include "preview/preview_load.h"
 #include "resource.h"
 
 namespace {
 
-constexpr double kPreviewTargetMs = 5.0;
 constexpr double kStartupTargetMs = 1500.0;
+// Peak private memory may grow this much from the smallest picture to the
+// largest.
+constexpr double kMemoryGrowthTargetMiB = 16.0;
+
+// The pictures, 8-bit version 5 RLE with a 256-colour trailer unless they
+// have 3 planes (24-bit). The first is the reference of the ratios; a
+// target of 0 means none.
+struct BenchPicture {
+    const char* what;
+    int width, height, planes;
+    double ratioTarget;
+};
+const BenchPicture kPictures[] = {
+    {"407x263", 407, 263, 1, 0},      {"1920x1080", 1920, 1080, 1, 0},
+    {"3840x2160", 3840, 2160, 1, 4},  {"3840x2160 24-bit (3 planes)", 3840, 2160, 3, 6},
+    {"8192x8192", 8192, 8192, 1, 20},
+};
 
 double NowMs()
 {
@@ -43,24 +66,35 @@ double NowMs()
     return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(s_freq.QuadPart);
 }
 
-// A level archive whose only entry is an 8-bit, version 5 PCX of the given
-// size with a 256-colour trailer, its pixels a diagonal pattern in runs of 8.
-std::string BenchArchive(int width, int height, int seed)
+// A level archive whose only entry is a version 5 PCX of the given size, each
+// plane's pixels a diagonal pattern in runs of 16 (about 8 decoded bytes to
+// one stored, as in level pictures). Encoded a scan line at a time, so that
+// no decoded picture is ever held here.
+std::string BenchArchive(int width, int height, int planes, int seed)
 {
     PcxFields f;
     f.xmax = static_cast<int16_t>(width - 1);
     f.ymax = static_cast<int16_t>(height - 1);
-    f.bytesPerLine = static_cast<int16_t>(width);
-    Bytes decoded;
+    f.planes = static_cast<uint8_t>(planes);
+    f.bytesPerLine = static_cast<int16_t>((width + 1) & ~1);
+    Bytes pcx = PcxHeader(f);
+    Bytes line(static_cast<size_t>(f.bytesPerLine) * static_cast<size_t>(planes));
     for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) decoded.push_back(static_cast<uint8_t>(x / 8 + y + seed));
+        for (size_t i = 0; i < line.size(); ++i) {
+            const int p = static_cast<int>(i / static_cast<size_t>(f.bytesPerLine));
+            const int x = static_cast<int>(i % static_cast<size_t>(f.bytesPerLine));
+            line[i] = static_cast<uint8_t>(x / 16 + y + seed + 85 * p);
+        }
+        const Bytes encoded = PcxEncode(line);
+        pcx.insert(pcx.end(), encoded.begin(), encoded.end());
     }
-    Bytes trailer;
-    for (int k = 0; k < 256; ++k) {
-        trailer.insert(trailer.end(),
+    if (planes == 1) {
+        pcx.push_back(12);
+        for (int k = 0; k < 256; ++k)
+            pcx.insert(pcx.end(),
                        {static_cast<uint8_t>(k), static_cast<uint8_t>(k * 3 + seed), static_cast<uint8_t>(255 - k)});
     }
-    return AsString(LevelArchive({{NameField("level.pcx"), PcxFile(f, decoded, &trailer)}}));
+    return AsString(LevelArchive({{NameField("level.pcx"), pcx}}));
 }
 
 double Median(std::vector<double> v)
@@ -85,15 +119,74 @@ void Report(const char* what, const std::vector<double>& samples, double targetM
                 median <= targetMs ? "met" : "MISSED");
 }
 
-// Where a load's time goes: the archive lookup and decoding, the conversion
-// to a device bitmap, and the blit, each timed on its own.
-void ReportStages(HWND hDlg, int nLoads)
+// The process's private memory (its commit charge, PagefileUsage: Wine fills
+// no PrivateUsage), sampled every millisecond on a thread of its own while it
+// runs, since on Wine the peak it reports is only the present figure; the
+// peak stays from one sampling to the next.
+class MemorySampler {
+public:
+    MemorySampler() { thread_ = CreateThread(nullptr, 0, Loop, this, 0, nullptr); }
+    ~MemorySampler()
+    {
+        InterlockedExchange(&stop_, 1);
+        if (thread_ != nullptr) {
+            WaitForSingleObject(thread_, INFINITE);
+            CloseHandle(thread_);
+        }
+    }
+    MemorySampler(const MemorySampler&) = delete;
+    MemorySampler& operator=(const MemorySampler&) = delete;
+    static SIZE_T Now()
+    {
+        PROCESS_MEMORY_COUNTERS pmc = {};
+        pmc.cb = sizeof pmc;
+        GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc);
+        return pmc.PagefileUsage;
+    }
+    static double PeakMiB() { return static_cast<double>(s_peak) / (1024.0 * 1024.0); }
+
+private:
+    static DWORD WINAPI Loop(void* pv)
+    {
+        auto* self = static_cast<MemorySampler*>(pv);
+        while (InterlockedCompareExchange(&self->stop_, 0, 0) == 0) {
+            s_peak = std::max(s_peak, Now());
+            Sleep(1);
+        }
+        s_peak = std::max(s_peak, Now());
+        return 0;
+    }
+    static inline SIZE_T s_peak = 0;
+    HANDLE thread_ = nullptr;
+    LONG volatile stop_ = 0;
+};
+
+// One preview load through the dialog, as a selection change in its list.
+double TimedLoad(HWND hDlg, int nIndex, bool* pOk)
+{
+    HWND hList = GetDlgItem(hDlg, IDC_LEVELLIST);
+    SendMessageA(hList, LB_SETCURSEL, static_cast<WPARAM>(nIndex), 0);
+    const double t0 = NowMs();
+    SendMessageA(hDlg, WM_COMMAND, MAKEWPARAM(IDC_LEVELLIST, LBN_SELCHANGE), reinterpret_cast<LPARAM>(hList));
+    GdiFlush();
+    const double ms = NowMs() - t0;
+    *pOk = *pOk && g_hBitmap != nullptr;
+    PumpMessages(hDlg);
+    return ms;
+}
+
+// Where a load's time goes: the archive lookup and decoding (of the corner
+// that the dialog shows, as the load decodes it), the conversion to a device
+// bitmap, and the blit, each timed on its own.
+void ReportStages(HWND hDlg, const std::string& one, const std::string& two, int nLoads)
 {
     std::vector<double> extract, convert, paint;
+    PcxClip corner;
+    const bool bClipped = MeasurePreviewCorner(hDlg, &corner);
     for (int i = 0; i < nLoads; ++i) {
         HBITMAP hDib = nullptr;
         double t0 = NowMs();
-        ExtractLevelPcx(i % 2 ? "one" : "two", &hDib);
+        ExtractLevelPcx(i % 2 ? one.c_str() : two.c_str(), &hDib, bClipped ? &corner : nullptr);
         extract.push_back(NowMs() - t0);
         if (hDib == nullptr) return;
         t0 = NowMs();
@@ -108,35 +201,68 @@ void ReportStages(HWND hDlg, int nLoads)
         paint.push_back(NowMs() - t0);
         DeleteObject(hBitmap);
     }
-    std::printf("  of which (medians): lookup and decoding %.2f ms, conversion %.2f ms, painting %.2f ms\n",
+    std::printf("    of which (medians): lookup and decoding %.2f ms, conversion %.2f ms, painting %.2f ms\n",
                 Median(extract), Median(convert), Median(paint));
 }
 
 bool BenchPreview(int nLoads)
 {
     GameFolder folder;
-    folder.AddFile("levels\\one.dat", BenchArchive(640, 480, 1));
-    folder.AddFile("levels\\two.dat", BenchArchive(640, 480, 2));
+    const size_t nPictures = sizeof kPictures / sizeof kPictures[0];
+    std::vector<std::string> names;
+    std::vector<size_t> fileBytes;
+    for (size_t i = 0; i < nPictures; ++i) {
+        const BenchPicture& pic = kPictures[i];
+        for (int seed = 1; seed <= 2; ++seed) {
+            const std::string name = "p" + std::to_string(i) + (seed == 1 ? "a" : "b");
+            const std::string archive = BenchArchive(pic.width, pic.height, pic.planes, seed);
+            folder.AddFile("levels\\" + name + ".dat", archive);
+            names.push_back(name);
+            if (seed == 1) fileBytes.push_back(archive.size());
+        }
+    }
     HWND hDlg = CreateMainDialog();
     bool bOk = hDlg != nullptr;
-    if (bOk) {
-        Click(hDlg, IDC_VIEWER);
-        HWND hList = GetDlgItem(hDlg, IDC_LEVELLIST);
+    if (bOk) Click(hDlg, IDC_VIEWER);
+    std::printf("preview load (median of %d, from the selection change until painted):\n", nLoads);
+    std::printf("  %-28s %9s %10s %10s %12s  %s\n", "picture", "file", "load", "x 407x263", "peak private", "target");
+    double referenceMs = 0;
+    double referenceMiB = 0;
+    for (size_t i = 0; i < nPictures && bOk; ++i) {
+        const BenchPicture& pic = kPictures[i];
+        const int nOne =
+            static_cast<int>(SendDlgItemMessageA(hDlg, IDC_LEVELLIST, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                                 reinterpret_cast<LPARAM>(names[2 * i].c_str())));
         std::vector<double> samples;
-        for (int i = 0; i < nLoads + 2 && bOk; ++i) {
-            SendMessageA(hList, LB_SETCURSEL, static_cast<WPARAM>(i % 2), 0);
-            const double t0 = NowMs();
-            SendMessageA(hDlg, WM_COMMAND, MAKEWPARAM(IDC_LEVELLIST, LBN_SELCHANGE), reinterpret_cast<LPARAM>(hList));
-            GdiFlush();
-            const double t1 = NowMs();
-            bOk = g_hBitmap != nullptr;
-            if (i >= 2) samples.push_back(t1 - t0);  // the first two warm the file cache
-            PumpMessages(hDlg);
+        for (int n = 0; n < nLoads + 2 && bOk; ++n) {
+            const double ms = TimedLoad(hDlg, nOne + n % 2, &bOk);
+            if (n >= 2) samples.push_back(ms);  // the first two warm the file cache
         }
-        if (bOk) Report("preview load, 640x480 8-bit", samples, kPreviewTargetMs);
-        if (bOk) ReportStages(hDlg, nLoads);
-        CloseMainDialog(hDlg);
+        {
+            MemorySampler sampler;
+            for (int n = 0; n < 4 && bOk; ++n) TimedLoad(hDlg, nOne + n % 2, &bOk);
+        }
+        if (!bOk) break;
+        const double median = Median(samples);
+        if (i == 0) {
+            referenceMs = median;
+            referenceMiB = MemorySampler::PeakMiB();
+        }
+        const double ratio = median / referenceMs;
+        char szTarget[64] = "";
+        if (pic.ratioTarget > 0)
+            std::snprintf(szTarget, sizeof szTarget, "<= %.0fx: %s", pic.ratioTarget,
+                          ratio <= pic.ratioTarget ? "met" : "MISSED");
+        std::printf("  %-28s %6.2f MB %7.2f ms %9.1fx %8.1f MiB  %s\n", pic.what,
+                    static_cast<double>(fileBytes[i]) / 1e6, median, ratio, MemorySampler::PeakMiB(), szTarget);
+        ReportStages(hDlg, names[2 * i], names[2 * i + 1], std::max(3, std::min(nLoads, 9)));
     }
+    if (bOk) {
+        const double growth = MemorySampler::PeakMiB() - referenceMiB;
+        std::printf("  peak private memory grew %.1f MiB from the first picture to the last (target <= %.0f MiB: %s)\n",
+                    growth, kMemoryGrowthTargetMiB, growth <= kMemoryGrowthTargetMiB ? "met" : "MISSED");
+    }
+    if (hDlg != nullptr) CloseMainDialog(hDlg);
     if (!bOk) std::fprintf(stderr, "preview_bench: the preview could not be loaded\n");
     return bOk;
 }
@@ -196,7 +322,7 @@ bool BenchStartup(int nLevels, const char* pszProgram)
 {
     GameFolder folder;
     // The archives' contents play no part in listing them.
-    const std::string small = BenchArchive(8, 8, 0);
+    const std::string small = BenchArchive(8, 8, 1, 0);
     for (int i = 0; i < nLevels; ++i) {
         char szName[32];
         std::snprintf(szName, sizeof szName, "levels\\lvl%05d.dat", i);
@@ -234,7 +360,7 @@ bool BenchStartup(int nLevels, const char* pszProgram)
 
 int main(int argc, char** argv)
 {
-    int nLoads = 100;
+    int nLoads = 21;
     int nLevels = 10000;
     const char* pszProgram = nullptr;
     for (int i = 1; i + 1 < argc; i += 2) {

@@ -465,8 +465,10 @@ TEST(PreviewTest, DeepGameFolderPreviewsAndOutlivesARefusedPictureBlock)
     GameFolder folder;
     std::string deep = "game";
     while (folder.Path().size() + deep.size() < 160) deep += "\\deeper folder";
-    // A header asking for 8192 x 8192 pixels of 4 planes of 8 bits: 256 MiB,
-    // more than a 32-bit process may find in one piece.
+    // A header asking for 8192 x 8192 pixels of 4 planes of 8 bits: 32 bits
+    // a pixel. The viewer asks only for the corner it shows, a few hundred
+    // KiB, and the test refuses any block above 64 KiB (the small pictures'
+    // take 4 KiB).
     PcxFields f;
     f.xmax = f.ymax = 8191;
     f.planes = 4;
@@ -480,7 +482,7 @@ TEST(PreviewTest, DeepGameFolderPreviewsAndOutlivesARefusedPictureBlock)
     ASSERT_GE(GetCurrentDirectoryA(sizeof szCurrent, szCurrent), 150u);
     MessageBoxCapture boxes;
     CallCounter counter;
-    g_calls.cbAllocLimit = SIZE_T{64} << 20;
+    g_calls.cbAllocLimit = SIZE_T{64} << 10;
     HWND hDlg = CreateMainDialog();
     Click(hDlg, IDC_VIEWER);
     SelectEntry(hDlg, 0);
@@ -623,6 +625,81 @@ TEST(PreviewTest, WidePictureIsClippedAtTheWindowEdgeNotScaled)
     ReleaseDC(nullptr, hdcScreen);
     for (int k = 0; k < 256; ++k) EXPECT_NE(outside, PicColour(6, k)) << "picture drawn outside the window";
     EXPECT_TRUE(boxes.Boxes().empty());
+    CloseMainDialog(hDlg);
+}
+
+namespace {
+
+// A screen-sized version 5 PCX, 8-bit with the 256 colours of picture 7 or,
+// with 3 planes, 24-bit whose red, green and blue at (x, y) are the indices
+// of pictures 1, 2 and 3 there. Only the top-left 1024 x 1024 pixels vary;
+// the rest is runs of one value, encoded directly, to keep it quick.
+std::string MakeLargePcx(int width, int height, int planes)
+{
+    PcxFields f;
+    f.xmax = static_cast<int16_t>(width - 1);
+    f.ymax = static_cast<int16_t>(height - 1);
+    f.planes = static_cast<uint8_t>(planes);
+    f.bytesPerLine = static_cast<int16_t>(width);
+    Bytes file = PcxHeader(f);
+    for (int y = 0; y < height; ++y) {
+        for (int p = 0; p < planes; ++p) {
+            Bytes varying;
+            for (int x = 0; x < 1024 && y < 1024; ++x) varying.push_back(PicIndex(planes == 1 ? 7 : p + 1, x, y));
+            const Bytes encoded = PcxEncode(varying);
+            file.insert(file.end(), encoded.begin(), encoded.end());
+            for (int n = width - static_cast<int>(varying.size()); n > 0; n -= 63) {
+                file.insert(file.end(), {static_cast<uint8_t>(0xC0 | (n < 63 ? n : 63)), 0x55});
+            }
+        }
+    }
+    if (planes == 1) {
+        file.push_back(12);
+        for (int k = 0; k < 256; ++k) {
+            const COLORREF c = PicColour(7, k);
+            file.insert(file.end(), {GetRValue(c), GetGValue(c), GetBValue(c)});
+        }
+    }
+    return AsString(file);
+}
+
+}  // namespace
+
+TEST(PreviewTest, ScreenSizedPicturesShowTheirVisibleCornerFromABitmapOfItsSize)
+{
+    GameFolder folder;
+    folder.AddFile("levels\\a_24bit.dat", MakeArchive({{"level.pcx", MakeLargePcx(3840, 2160, 3)}}));
+    folder.AddFile("levels\\b_8192.dat", MakeArchive({{"level.pcx", MakeLargePcx(8192, 8192, 1)}}));
+    MessageBoxCapture boxes;
+    CallCounter counter;
+    g_calls.cbAllocLimit = SIZE_T{4} << 20;  // a whole picture's block would not do
+    HWND hDlg = CreateMainDialog();
+    Click(hDlg, IDC_VIEWER);
+    RECT rc;
+    GetClientRect(hDlg, &rc);
+    const int nWidth = rc.right - kPreviewLeft;
+    const int nHeight = rc.bottom - kPreviewTop;
+    for (int nLevel = 0; nLevel < 2; ++nLevel) {
+        SelectEntry(hDlg, nLevel);
+        ASSERT_NE(g_hBitmap, nullptr) << "level " << nLevel;
+        BITMAP bm = {};
+        GetObjectA(g_hBitmap, sizeof bm, &bm);
+        EXPECT_EQ(bm.bmWidth, nWidth);
+        EXPECT_EQ(bm.bmHeight, nHeight);
+        const std::vector<COLORREF> px = ReadClient(hDlg, kPreviewLeft, kPreviewTop, nWidth, nHeight);
+        int nBad = 0;
+        for (int y = 0; y < nHeight; ++y) {
+            for (int x = 0; x < nWidth; ++x) {
+                const COLORREF want = nLevel == 0 ? RGB(PicIndex(1, x, y), PicIndex(2, x, y), PicIndex(3, x, y))
+                                                  : PicColour(7, PicIndex(7, x, y));
+                nBad += px[static_cast<size_t>(y * nWidth + x)] != want;
+            }
+        }
+        EXPECT_EQ(nBad, 0) << "level " << nLevel << ": pixels unlike the picture's";
+    }
+    EXPECT_EQ(g_calls.refusedAllocs, 0);
+    EXPECT_TRUE(boxes.Boxes().empty());
+    ExpectNothingHeld("after screen-sized pictures");
     CloseMainDialog(hDlg);
 }
 
