@@ -22,6 +22,7 @@ namespace {
 constexpr UINT kHeaderBytes = 128;
 constexpr UINT kTrailerBytes = 769;  // marker 12 + 256 RGB triples
 constexpr BYTE kTrailerMarker = 12;
+constexpr int64_t kPcxMaxRun = 0x3F;  // bytes one run item can stand for
 
 struct PcxHeader {
     BYTE bManufacturer;
@@ -151,6 +152,26 @@ void ClipPcxLayout(const PcxClip& clip, PcxLayout* pLay)
     if (lHeight < pLay->lHeight) pLay->lHeight = lHeight;
     pLay->dwStride = static_cast<DWORD>(RowStride(pLay->lWidth, pLay->wBitCount));
     pLay->dwImageBytes = pLay->dwStride * static_cast<DWORD>(pLay->lHeight);
+}
+
+// False, with the refusal of data that ends early, when the bytes from the
+// image data's start to the end of the file cannot decode to lay's llTotal
+// bytes even at the most run-length coding gives: 63 bytes per two-byte run,
+// 1 per single byte. Decides before the block is allocated, so that a tiny
+// file cannot ask for one as large as its header claims. The whole rest of
+// the file counts, not the entry's stated size: the decoder reads on to the
+// end of the file when the image needs it. When the end cannot be told, the
+// decoder finds out as it reads.
+bool PcxDataCanFill(HFILE hFile, LONG lOffset, const PcxLayout& lay, PictureRefusal* pRefusal)
+{
+    const LONG lEnd = _llseek(hFile, 0, FILE_END);
+    if (lEnd < 0) return true;
+    int64_t llLeft = int64_t{lEnd} - lOffset - kHeaderBytes;
+    if (llLeft < 0) llLeft = 0;
+    const int64_t llMost = llLeft / 2 * kPcxMaxRun + llLeft % 2;
+    if (lay.llTotal <= llMost) return true;
+    *pRefusal = kRefuseDataEnds;
+    return false;
 }
 
 // The 256-colour trailer, when the entry holds one after its header.
@@ -672,7 +693,8 @@ HGLOBAL ReadPcxFileWithReason(HFILE hFile, LONG lOffset, LONG lSize, PictureRefu
     HGLOBAL hDib = nullptr;
     PcxHeader hdr;
     PcxLayout lay;
-    if (ReadPcxHeader(hFile, lOffset, &hdr, &eRefusal) && PlanPcxLayout(hdr, &lay, &eRefusal)) {
+    if (ReadPcxHeader(hFile, lOffset, &hdr, &eRefusal) && PlanPcxLayout(hdr, &lay, &eRefusal) &&
+        PcxDataCanFill(hFile, lOffset, lay, &eRefusal)) {
         if (pClip) ClipPcxLayout(*pClip, &lay);
         RGBQUAD aTable[256];
         UINT uColours = lay.bHasTable ? ChoosePcxColours(hFile, lOffset, lSize, hdr, aTable) : 0;

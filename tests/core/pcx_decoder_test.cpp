@@ -461,3 +461,34 @@ TEST_F(PcxDecoderTest, ReadsTheDataInLargeChunks)
     EXPECT_LE(lCalls, static_cast<long>(file.size() / 32768 + 8));
     EXPECT_EQ(memcmp(v.TopRow(h - 1), &decoded[size_t{w} * (h - 1)], w), 0);
 }
+
+TEST_F(PcxDecoderTest, DataThatCannotFillTheImageIsRefusedBeforeAllocating)
+{
+    // At most 63 bytes per run item and 1 per single byte, from the data's
+    // start to the end of the file, which may lie past the stated size. Where
+    // allocations can be failed, one that is tried shows as out of memory.
+    const Bytes twoRuns = {0xFF, 7, 0xFF, 7}, runAndHalf = {0xFF, 7, 0xFF}, twoRunsAndOne = {0xFF, 7, 0xFF, 7, 7};
+    struct Case {
+        PcxFields f;
+        Bytes data;
+        LONG lStatedSize;  // 0: the whole file
+        bool bCanFill;
+    } const cases[] = {
+        {Fields(8, 1, 126, 1, 126), twoRuns, 0, true},       {Fields(8, 1, 126, 1, 126), runAndHalf, 0, false},
+        {Fields(8, 1, 127, 1, 127), twoRunsAndOne, 0, true}, {Fields(8, 1, 127, 1, 127), twoRuns, 0, false},
+        {Fields(8, 1, 126, 1, 126), twoRuns, 128, true},     {Fields(8, 3, 8192, 8192, 8192), twoRuns, 0, false},
+        {Fields(8, 1, 4096, 4096, 0), {}, 0, true},  // no bytes per line: a blank image
+    };
+    for (const Case& c : cases) {
+        Bytes file = PcxHeader(c.f);
+        file.insert(file.end(), c.data.begin(), c.data.end());
+        WriteBytes("entry.pcx", AsString(file));
+        const bool bFailing = FailAllocation(1);
+        PictureRefusal eRefusal = kPictureMade;
+        const LONG lSize = c.lStatedSize ? c.lStatedSize : static_cast<LONG>(file.size());
+        HGLOBAL hDib = ReadPcxFileWithReason(OpenForReading("entry.pcx"), 0, lSize, &eRefusal);
+        FailAllocation(0);
+        EXPECT_EQ(eRefusal, !c.bCanFill ? kRefuseDataEnds : bFailing ? kRefuseNoMemory : kPictureMade) << c.f.xmax;
+        if (hDib) GlobalFree(hDib);
+    }
+}

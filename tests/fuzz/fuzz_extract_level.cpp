@@ -49,6 +49,24 @@ void NoteFault(void* pContext, LONG lIndex, const char* pszName, const char* psz
     pFaults->indices.insert(lIndex);
 }
 
+// Names that Windows would not keep as they stand, restated from its rules
+// rather than from the checks under test: a trailing dot or blank is dropped,
+// and a device is opened for CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM or LPT
+// with a digit (superscript 1 to 3 too), whatever the case, the extension or
+// the blanks before the dot.
+bool WindowsWouldChange(const std::string& strName)
+{
+    if (strName.back() == '.' || strName.back() == ' ') return true;
+    std::string strBase = strName.substr(0, strName.find('.'));
+    strBase.erase(strBase.find_last_not_of(' ') + 1);
+    for (char& c : strBase) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    static const std::set<std::string> kDevices = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+    if (kDevices.count(strBase)) return true;
+    const std::string strPort = strBase.substr(0, 3);
+    return strBase.size() == 4 && (strPort == "COM" || strPort == "LPT") &&
+           std::string("0123456789\xB9\xB2\xB3").find(strBase[3]) != std::string::npos;
+}
+
 // An entry the checks let through must be one that unpack can write safely.
 void CheckAccepted(const LevelDirectory& dir, LONG lIndex, std::set<std::string>* pNames)
 {
@@ -64,6 +82,7 @@ void CheckAccepted(const LevelDirectory& dir, LONG lIndex, std::set<std::string>
     if (strName.empty() || strName == "." || strName == ".." || strName.find_first_of("/\\:") != std::string::npos) {
         FuzzFail("a name reaching outside the folder passed");
     }
+    if (WindowsWouldChange(strName)) FuzzFail("a device name or one ending in a dot or blank passed");
     for (char& c : strName) {
         if (static_cast<unsigned char>(c) < 0x20) FuzzFail("a control character passed");
         c = static_cast<char>(tolower(static_cast<unsigned char>(c)));

@@ -1,4 +1,5 @@
-// libFuzzer target: ReadPcxFile over arbitrary bytes as a bare PCX file. The
+// libFuzzer target: ReadPcxFile over arbitrary bytes as a bare PCX file, then
+// the DIB checks that stand between a decoded picture and CreateDIBitmap. The
 // input lives in a memory file reopened by name for each run, so the decoder
 // gets a handle of its own to close.
 #include <sys/mman.h>
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "fuzz_check.h"
+#include "preview/dib_header.h"
 #include "preview/pcx_decoder.h"
 
 namespace {
@@ -16,6 +18,28 @@ const std::string& InputPath()
 {
     static const std::string strPath = "/proc/self/fd/" + std::to_string(memfd_create("pcx-input", 0));
     return strPath;
+}
+
+// The decoder's block holds exactly the header, biClrUsed colours and the
+// rows (FuzzCheckDib): the checks must find the pixels right after the table,
+// so inside the block, pass it exactly when GDI knows its bit count, and
+// never pass it one byte short.
+void CheckDibChecks(HGLOBAL hDib)
+{
+    if (!hDib) return;
+    const SIZE_T cbBlock = GlobalSize(hDib);
+    const BITMAPINFO* pbi = static_cast<const BITMAPINFO*>(GlobalLock(hDib));
+    if (!pbi || cbBlock < sizeof(BITMAPINFOHEADER)) FuzzFail("packed DIB unreadable");
+    const WORD w = pbi->bmiHeader.biBitCount;
+    const DWORD dwColours = pbi->bmiHeader.biClrUsed;
+    const bool bGdiBits = w == 1 || w == 4 || w == 8 || w == 16 || w == 24 || w == 32;
+    if (DIBitmapRefusal(pbi, cbBlock) != (bGdiBits ? kDibFits : kDibBitCount) ||
+        DIBitmapFitsBlock(pbi, cbBlock) != bGdiBits || DIBitmapFitsBlock(pbi, cbBlock - 1) ||
+        DIBitmapColors(pbi) != static_cast<int>(dwColours) ||
+        DIBitmapBits(pbi) != reinterpret_cast<const BYTE*>(pbi) + 40 + 4 * dwColours) {
+        FuzzFail("the DIB checks misjudge the decoded block");
+    }
+    GlobalUnlock(hDib);
 }
 
 }  // namespace
@@ -27,7 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cbData)
     if (!pOut || fwrite(pData, 1, cbData, pOut) != cbData || fclose(pOut) != 0) FuzzFail("cannot stage the input");
     HFILE hFile = _lopen(InputPath().c_str(), OF_READ);
     if (hFile == HFILE_ERROR) FuzzFail("cannot open the staged input");
-    FuzzCheckDib(ReadPcxFile(hFile, 0, static_cast<LONG>(cbData)));
+    HGLOBAL hDib = ReadPcxFile(hFile, 0, static_cast<LONG>(cbData));
+    CheckDibChecks(hDib);
+    FuzzCheckDib(hDib);
     FuzzCheckNothingLeft();
     return 0;
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs one fuzz target for a while from its corpora; new inputs go to a
-# scratch corpus, crashes to ARTIFACTS.
-# Usage: smoke.sh TARGET ARTIFACTS SECONDS CORPUS_DIR...
+# scratch corpus, crashes to ARTIFACTS. FLAGS (such as -dict=FILE) go to
+# libFuzzer as they stand.
+# Usage: smoke.sh TARGET ARTIFACTS SECONDS [-FLAG...] CORPUS_DIR...
 set -euo pipefail
 target=$1 artifacts=$2 seconds=$3
 shift 3

@@ -473,7 +473,13 @@ TEST(PreviewTest, DeepGameFolderPreviewsAndOutlivesARefusedPictureBlock)
     f.xmax = f.ymax = 8191;
     f.planes = 4;
     f.bytesPerLine = 8192;
-    const std::string huge = AsString(PcxHeader(f));
+    std::string huge = AsString(PcxHeader(f));
+    // Runs of zeros that fill it, so that it is refused for its block, not
+    // for data that ends early.
+    for (int64_t k = 0, llLeft = int64_t{8192} * 8192 * 4; k < llLeft; k += 63) {
+        huge += static_cast<char>(0xC0 | (llLeft - k < 63 ? llLeft - k : 63));
+        huge += '\0';
+    }
     folder.AddFile(deep + "\\levels\\a_first.dat", LevelWithPicture(1));
     folder.AddFile(deep + "\\levels\\b_huge.dat", MakeArchive({{"level.pcx", huge}}));
     folder.AddFile(deep + "\\levels\\c_next.dat", LevelWithPicture(3));
