@@ -1,11 +1,12 @@
 // libFuzzer target: ReadPcxFile over arbitrary bytes as a bare PCX file, then
-// the DIB checks that stand between a decoded picture and CreateDIBitmap. The
-// input lives in a memory file reopened by name for each run, so the decoder
-// gets a handle of its own to close.
+// the DIB checks that stand between a decoded picture and CreateDIBitmap, and
+// the viewer's decode of the top-left corner against the whole. The input lives in a memory file reopened by name for
+// each run, so the decoder gets a handle of its own to close.
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "fuzz_check.h"
@@ -42,6 +43,49 @@ void CheckDibChecks(HGLOBAL hDib)
     GlobalUnlock(hDib);
 }
 
+// A fresh handle on the staged input, for a decoder that closes it.
+HFILE OpenInput()
+{
+    HFILE hFile = _lopen(InputPath().c_str(), OF_READ);
+    if (hFile == HFILE_ERROR) FuzzFail("cannot open the staged input");
+    return hFile;
+}
+
+// The corner the viewer keeps, of a size picked by the input's length, must
+// be refused exactly when the whole is, and show the whole's pixels.
+void CheckCorner(HGLOBAL hWhole, PictureRefusal eWhole, LONG lSize)
+{
+    static const PcxClip aClips[] = {{407, 263}, {1, 1}, {13, 70}, {64, 2}};
+    const PcxClip& clip = aClips[static_cast<size_t>(lSize) % 4];
+    PictureRefusal eCorner = kPictureMade;
+    HGLOBAL hCorner = ReadPcxFileWithReason(OpenInput(), 0, lSize, &eCorner, &clip);
+    if (eCorner != eWhole) FuzzFail("the corner is refused otherwise than the whole");
+    if (!hCorner) return;
+    const auto* pW = static_cast<const BITMAPINFO*>(GlobalLock(hWhole));
+    const auto* pC = static_cast<const BITMAPINFO*>(GlobalLock(hCorner));
+    const BITMAPINFOHEADER& w = pW->bmiHeader;
+    const BITMAPINFOHEADER& c = pC->bmiHeader;
+    if (c.biWidth != (w.biWidth < clip.lWidth ? w.biWidth : clip.lWidth) ||
+        c.biHeight != (w.biHeight < clip.lHeight ? w.biHeight : clip.lHeight) || c.biBitCount != w.biBitCount ||
+        c.biClrUsed != w.biClrUsed || memcmp(pC->bmiColors, pW->bmiColors, 4 * size_t{w.biClrUsed}) != 0) {
+        FuzzFail("the corner's header or colours differ from the whole's");
+    }
+    // Row by row from the top, every bit of the corner's pixels.
+    const size_t cBits = size_t{c.biBitCount} * static_cast<size_t>(c.biWidth);
+    const size_t cbW = (static_cast<size_t>(w.biWidth) * w.biBitCount + 31) / 32 * 4;
+    const size_t cbC = (cBits + 31) / 32 * 4;
+    const BYTE bLastMask = static_cast<BYTE>(0xFF00 >> (cBits % 8));
+    for (LONG r = 0; r < c.biHeight; ++r) {
+        const BYTE* pRowW = DIBitmapBits(pW) + static_cast<size_t>(w.biHeight - 1 - r) * cbW;
+        const BYTE* pRowC = DIBitmapBits(pC) + static_cast<size_t>(c.biHeight - 1 - r) * cbC;
+        if (memcmp(pRowW, pRowC, cBits / 8) != 0 || (cBits % 8 && (pRowW[cBits / 8] ^ pRowC[cBits / 8]) & bLastMask))
+            FuzzFail("the corner's pixels differ from the whole's");
+    }
+    GlobalUnlock(hWhole);
+    GlobalUnlock(hCorner);
+    FuzzCheckDib(hCorner);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cbData)
@@ -49,10 +93,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cbData)
     if (cbData > INT32_MAX) return 0;
     FILE* pOut = fopen(InputPath().c_str(), "wb");  // truncates the memory file
     if (!pOut || fwrite(pData, 1, cbData, pOut) != cbData || fclose(pOut) != 0) FuzzFail("cannot stage the input");
-    HFILE hFile = _lopen(InputPath().c_str(), OF_READ);
-    if (hFile == HFILE_ERROR) FuzzFail("cannot open the staged input");
-    HGLOBAL hDib = ReadPcxFile(hFile, 0, static_cast<LONG>(cbData));
+    PictureRefusal eWhole = kPictureMade;
+    HGLOBAL hDib = ReadPcxFileWithReason(OpenInput(), 0, static_cast<LONG>(cbData), &eWhole);
     CheckDibChecks(hDib);
+    CheckCorner(hDib, eWhole, static_cast<LONG>(cbData));
     FuzzCheckDib(hDib);
     FuzzCheckNothingLeft();
     return 0;
