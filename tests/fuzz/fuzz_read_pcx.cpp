@@ -6,9 +6,9 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 
+#include "dib_corner.h"
 #include "fuzz_check.h"
 #include "preview/dib_header.h"
 #include "preview/pcx_decoder.h"
@@ -63,24 +63,9 @@ void CheckCorner(HGLOBAL hWhole, PictureRefusal eWhole, LONG lSize)
     if (!hCorner) return;
     const auto* pW = static_cast<const BITMAPINFO*>(GlobalLock(hWhole));
     const auto* pC = static_cast<const BITMAPINFO*>(GlobalLock(hCorner));
-    const BITMAPINFOHEADER& w = pW->bmiHeader;
-    const BITMAPINFOHEADER& c = pC->bmiHeader;
-    if (c.biWidth != (w.biWidth < clip.lWidth ? w.biWidth : clip.lWidth) ||
-        c.biHeight != (w.biHeight < clip.lHeight ? w.biHeight : clip.lHeight) || c.biBitCount != w.biBitCount ||
-        c.biClrUsed != w.biClrUsed || memcmp(pC->bmiColors, pW->bmiColors, 4 * size_t{w.biClrUsed}) != 0) {
-        FuzzFail("the corner's header or colours differ from the whole's");
-    }
-    // Row by row from the top, every bit of the corner's pixels.
-    const size_t cBits = size_t{c.biBitCount} * static_cast<size_t>(c.biWidth);
-    const size_t cbW = (static_cast<size_t>(w.biWidth) * w.biBitCount + 31) / 32 * 4;
-    const size_t cbC = (cBits + 31) / 32 * 4;
-    const BYTE bLastMask = static_cast<BYTE>(0xFF00 >> (cBits % 8));
-    for (LONG r = 0; r < c.biHeight; ++r) {
-        const BYTE* pRowW = DIBitmapBits(pW) + static_cast<size_t>(w.biHeight - 1 - r) * cbW;
-        const BYTE* pRowC = DIBitmapBits(pC) + static_cast<size_t>(c.biHeight - 1 - r) * cbC;
-        if (memcmp(pRowW, pRowC, cBits / 8) != 0 || (cBits % 8 && (pRowW[cBits / 8] ^ pRowC[cBits / 8]) & bLastMask))
-            FuzzFail("the corner's pixels differ from the whole's");
-    }
+    const char* pszWhat = CornerMismatch({&pW->bmiHeader, pW->bmiColors, DIBitmapBits(pW)},
+                                         {&pC->bmiHeader, pC->bmiColors, DIBitmapBits(pC)}, clip.lWidth, clip.lHeight);
+    if (pszWhat) FuzzFail(pszWhat);
     GlobalUnlock(hWhole);
     GlobalUnlock(hCorner);
     FuzzCheckDib(hCorner);
