@@ -72,11 +72,7 @@ double NowMs()
 // no decoded picture is ever held here.
 std::string BenchArchive(int width, int height, int planes, int seed)
 {
-    PcxFields f;
-    f.xmax = static_cast<int16_t>(width - 1);
-    f.ymax = static_cast<int16_t>(height - 1);
-    f.planes = static_cast<uint8_t>(planes);
-    f.bytesPerLine = static_cast<int16_t>((width + 1) & ~1);
+    const PcxFields f = PcxShape(8, planes, width, height, (width + 1) & ~1);
     Bytes pcx = PcxHeader(f);
     Bytes line(static_cast<size_t>(f.bytesPerLine) * static_cast<size_t>(planes));
     for (int y = 0; y < height; ++y) {

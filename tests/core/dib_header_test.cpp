@@ -212,13 +212,8 @@ TEST_F(DibHeaderOnDecodedTest, DecodedBlocksFitAndPixelsStartWhereTheDecoderPutT
         {"3 planes of 1 bit", 1, 3, 9, 2, false, false},
     };
     for (const Case& c : cases) {
-        PcxFields f;
-        f.bitsPerPixel = static_cast<uint8_t>(c.bits);
-        f.planes = static_cast<uint8_t>(c.planes);
-        f.xmax = static_cast<int16_t>(c.width - 1);
-        f.ymax = static_cast<int16_t>(c.height - 1);
         const int bpl = (c.width * c.bits + 15) / 16 * 2;
-        f.bytesPerLine = static_cast<int16_t>(bpl);
+        const PcxFields f = PcxShape(c.bits, c.planes, c.width, c.height, bpl);
         Bytes decoded(size_t(bpl) * c.planes * c.height, 0x5A);
         decoded[0] = 0xC3;  // the top-left byte, to be found through DIBitmapBits
         Bytes pal = c.blackTrailer ? Bytes(768, 0) : RampPalette768();

@@ -106,12 +106,7 @@ TEST_F(PcxClipTest, CornerIsTheWholePicturesCornerWithTheSameVerdict)
                             {8, 3, 30, 6, 32},   {8, 3, 500, 280, 500}, {8, 4, 20, 5, 20},     {8, 1, 10, 10, 0}};
     unsigned seed = 0;
     for (const Shape& s : shapes) {
-        PcxFields f;
-        f.bitsPerPixel = static_cast<uint8_t>(s.bits);
-        f.planes = static_cast<uint8_t>(s.planes);
-        f.xmax = static_cast<int16_t>(s.width - 1);
-        f.ymax = static_cast<int16_t>(s.height - 1);
-        f.bytesPerLine = static_cast<int16_t>(s.bytesPerLine);
+        const PcxFields f = PcxShape(s.bits, s.planes, s.width, s.height, s.bytesPerLine);
         const size_t cbDecoded = size_t{1} * s.bytesPerLine * s.planes * s.height;
         Bytes decoded = Runs(cbDecoded, ++seed);
         const Bytes pal = RampPalette768();

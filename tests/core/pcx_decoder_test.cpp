@@ -29,17 +29,6 @@ HGLOBAL DecodeBytes(const Bytes& file, PictureRefusal* pRefusal = nullptr)
     return hDib;
 }
 
-PcxFields Fields(int bits, int planes, int width, int height, int bytesPerLine)
-{
-    PcxFields f;
-    f.bitsPerPixel = static_cast<uint8_t>(bits);
-    f.planes = static_cast<uint8_t>(planes);
-    f.xmax = static_cast<int16_t>(width - 1);
-    f.ymax = static_cast<int16_t>(height - 1);
-    f.bytesPerLine = static_cast<int16_t>(bytesPerLine);
-    return f;
-}
-
 // Decoded bytes that differ from line to line and from byte to byte, with
 // values above 191 so that runs are exercised.
 Bytes Pattern(size_t n, unsigned seed)
@@ -72,7 +61,7 @@ TEST_F(PcxDecoderTest, EightBitWithTrailerCopiesLinesBottomUp)
     const int w = 401, h = 5, bpl = 402;
     Bytes decoded = Pattern(size_t{bpl} * h, 1);
     Bytes pal = RampPalette768();
-    DibView v = TakeDib(DecodeBytes(PcxFile(Fields(8, 1, w, h, bpl), decoded, &pal)));
+    DibView v = TakeDib(DecodeBytes(PcxFile(PcxShape(8, 1, w, h, bpl), decoded, &pal)));
     EXPECT_EQ(v.bih.biWidth, w);
     EXPECT_EQ(v.bih.biHeight, h);
     EXPECT_EQ(v.bih.biPlanes, 1);
@@ -95,7 +84,7 @@ TEST_F(PcxDecoderTest, TrailerWithOtherMarkerFallsBackToHeaderPalette)
 {
     Bytes decoded = Pattern(8 * 2, 2);
     Bytes pal = RampPalette768();
-    PcxFields f = Fields(8, 1, 8, 2, 8);
+    PcxFields f = PcxShape(8, 1, 8, 2, 8);
     for (int i = 0; i < 48; ++i) f.palette[i] = static_cast<uint8_t>(200 - i);
     Bytes file = PcxFile(f, decoded, &pal);
     file[file.size() - 769] = 11;
@@ -116,7 +105,7 @@ TEST_F(PcxDecoderTest, TrailerWithOtherMarkerFallsBackToHeaderPalette)
 
 TEST_F(PcxDecoderTest, VersionDecidesWhetherTheHeaderPaletteCounts)
 {
-    PcxFields f = Fields(4, 1, 4, 1, 2);
+    PcxFields f = PcxShape(4, 1, 4, 1, 2);
     for (int i = 0; i < 48; ++i) f.palette[i] = static_cast<uint8_t>(i + 1);
     Bytes decoded = {0x01, 0x23};
     for (int version : {0, 1, 2, 3, 4, 5}) {
@@ -150,7 +139,7 @@ TEST_F(PcxDecoderTest, VersionDecidesWhetherTheHeaderPaletteCounts)
 TEST_F(PcxDecoderTest, MonochromeLayoutsAndTheirPalettes)
 {
     // 33 pixels of 1 bit: rows of 8 bytes. Without a palette: black and red.
-    PcxFields f = Fields(1, 1, 33, 3, 6);
+    PcxFields f = PcxShape(1, 1, 33, 3, 6);
     f.version = 3;
     Bytes decoded = Pattern(6 * 3, 3);
     DibView v = TakeDib(DecodeBytes(PcxFile(f, decoded)));
@@ -172,7 +161,7 @@ TEST_F(PcxDecoderTest, FourBitStrideAndPixels)
 {
     // 9 pixels of 4 bits: 5 bytes of data, rows of 8.
     Bytes decoded = {0x12, 0x34, 0x56, 0x78, 0x90, 0xAB, 0xCD, 0xEF, 0x01, 0x20};
-    DibView v = TakeDib(DecodeBytes(PcxFile(Fields(4, 1, 9, 2, 5), decoded)));
+    DibView v = TakeDib(DecodeBytes(PcxFile(PcxShape(4, 1, 9, 2, 5), decoded)));
     EXPECT_EQ(v.bih.biBitCount, 4);
     ASSERT_EQ(v.cbStride, 8u);
     EXPECT_EQ(memcmp(v.TopRow(0), &decoded[0], 5), 0);
@@ -200,7 +189,7 @@ TEST_F(PcxDecoderTest, PlanesOfOneBitMergeIntoFourBitPixels)
     for (int planes : {3, 4}) {
         const int w = 21, h = 4, bpl = 4;  // bpl wider than the 3 bytes the width needs
         Bytes decoded = Pattern(size_t{bpl} * planes * h, static_cast<unsigned>(planes));
-        PcxFields f = Fields(1, planes, w, h, bpl);
+        PcxFields f = PcxShape(1, planes, w, h, bpl);
         f.palette[0] = 1;
         DibView v = TakeDib(DecodeBytes(PcxFile(f, decoded)));
         EXPECT_EQ(v.bih.biBitCount, 4) << planes;
@@ -217,7 +206,7 @@ TEST_F(PcxDecoderTest, PlanesOfOneBitMergeIntoFourBitPixels)
     // The single byte 0x80 at byte x = 1 of plane 2 sets 0x40 in row byte 4.
     Bytes decoded(2 * 4, 0);
     decoded[2 * 2 + 1] = 0x80;
-    DibView v = TakeDib(DecodeBytes(PcxFile(Fields(1, 4, 16, 1, 2), decoded)));
+    DibView v = TakeDib(DecodeBytes(PcxFile(PcxShape(1, 4, 16, 1, 2), decoded)));
     Bytes expected(8, 0);
     expected[4] = 0x40;
     EXPECT_EQ(v.pixels, expected);
@@ -228,7 +217,7 @@ TEST_F(PcxDecoderTest, ThreePlanesOfEightBitsAreTrueColour)
     const int w = 5, h = 3, bpl = 6;  // odd width, even bytes per line as writers pad
     Bytes decoded = Pattern(size_t{bpl} * 3 * h, 7);
     Bytes pal = RampPalette768();
-    DibView v = TakeDib(DecodeBytes(PcxFile(Fields(8, 3, w, h, bpl), decoded, &pal)));
+    DibView v = TakeDib(DecodeBytes(PcxFile(PcxShape(8, 3, w, h, bpl), decoded, &pal)));
     EXPECT_EQ(v.bih.biBitCount, 24);
     EXPECT_EQ(v.bih.biClrUsed, 0u);
     EXPECT_TRUE(v.colours.empty());
@@ -249,7 +238,7 @@ TEST_F(PcxDecoderTest, RunLengthItemsAndRunsAcrossLines)
 {
     // 192 is a run of nothing; 255 repeats the next byte 63 times, here from
     // the first scan line into the second; 191 stands for itself once.
-    Bytes file = PcxHeader(Fields(8, 1, 40, 2, 40));
+    Bytes file = PcxHeader(PcxShape(8, 1, 40, 2, 40));
     Bytes items = {0xC0, 0x55, 191, 0xFF, 0x07, 0xC3, 0xC9, 0xC1, 0xC0, 0xCC, 0x02, 0xC5, 0x99};
     file.insert(file.end(), items.begin(), items.end());
     DibView v = TakeDib(DecodeBytes(file));
@@ -304,7 +293,7 @@ TEST_F(PcxDecoderTest, NextByteReadsItemsThroughTheBuffer)
 TEST_F(PcxDecoderTest, BrokenDataYieldsNullAndReleasesEverything)
 {
     PictureRefusal eRefusal = kPictureMade;
-    PcxFields f = Fields(8, 1, 10, 4, 10);
+    PcxFields f = PcxShape(8, 1, 10, 4, 10);
     Bytes decoded = Pattern(40, 9);
     Bytes good = PcxFile(f, decoded);
 
@@ -349,7 +338,7 @@ TEST_F(PcxDecoderTest, HeadersDescribingNoUsableImageAreRefused)
         {0, 7, 0, 7, 8, 0, 2},                    // no planes
     };
     for (const Case& c : cases) {
-        PcxFields f = Fields(c.bits, c.planes, 1, 1, c.bpl);
+        PcxFields f = PcxShape(c.bits, c.planes, 1, 1, c.bpl);
         f.xmin = static_cast<int16_t>(c.xmin), f.xmax = static_cast<int16_t>(c.xmax);
         f.ymin = static_cast<int16_t>(c.ymin), f.ymax = static_cast<int16_t>(c.ymax);
         Bytes file = PcxHeader(f);
@@ -364,7 +353,7 @@ TEST_F(PcxDecoderTest, ScanLinesWiderThanTheRowStayInTheirRow)
     const int h = 3;
     Bytes decoded;
     for (int r = 0; r < h; ++r) decoded.insert(decoded.end(), 300, static_cast<uint8_t>(0x10 + r));
-    DibView v = TakeDib(DecodeBytes(PcxFile(Fields(8, 1, 3, h, 300), decoded)));
+    DibView v = TakeDib(DecodeBytes(PcxFile(PcxShape(8, 1, 3, h, 300), decoded)));
     ASSERT_EQ(v.cbStride, 4u);
     for (int r = 0; r < h; ++r)
         EXPECT_EQ(Bytes(v.TopRow(r), v.TopRow(r) + 4), Bytes(4, static_cast<uint8_t>(0x10 + r)));
@@ -372,21 +361,21 @@ TEST_F(PcxDecoderTest, ScanLinesWiderThanTheRowStayInTheirRow)
     // Four planes of 8 bits are placed as if each held 1 bit per pixel: data
     // for 8 * bytes-per-line pixels against rows of 32-bit pixels.
     decoded.assign(size_t{40} * 4 * h, 0xFF);
-    v = TakeDib(DecodeBytes(PcxFile(Fields(8, 4, 2, h, 40), decoded)));
+    v = TakeDib(DecodeBytes(PcxFile(PcxShape(8, 4, 2, h, 40), decoded)));
     EXPECT_EQ(v.bih.biBitCount, 32);
     ASSERT_EQ(v.cbStride, 8u);
     EXPECT_EQ(v.pixels, Bytes(8 * h, 0xFF));
 
     // Three planes of 1 bit with 2 pixels: rows of 4 bytes, data for 16 pixels.
     decoded.assign(size_t{2} * 3 * h, 0xFF);
-    v = TakeDib(DecodeBytes(PcxFile(Fields(1, 3, 2, h, 2), decoded)));
+    v = TakeDib(DecodeBytes(PcxFile(PcxShape(1, 3, 2, h, 2), decoded)));
     EXPECT_EQ(v.pixels, Bytes(4 * h, 0x77));
 }
 
 TEST_F(PcxDecoderTest, NoBytesPerLineGivesABlankImage)
 {
     for (int bpl : {0, -4}) {
-        Bytes file = PcxHeader(Fields(8, 1, 6, 2, bpl));  // no data at all
+        Bytes file = PcxHeader(PcxShape(8, 1, 6, 2, bpl));  // no data at all
         DibView v = TakeDib(DecodeBytes(file));
         EXPECT_EQ(v.bih.biSizeImage, 16u);
         EXPECT_EQ(v.pixels, Bytes(16, 0));
@@ -398,7 +387,7 @@ TEST_F(PcxDecoderTest, AbsentPaletteOfTwoHundredFiftySixColours)
     // An all-black trailer: the table keeps its 256 entries so that a DIB
     // reader finds the rows inside the block.
     Bytes black(768, 0), decoded = Pattern(16, 4);
-    DibView v = TakeDib(DecodeBytes(PcxFile(Fields(8, 1, 4, 4, 4), decoded, &black)));
+    DibView v = TakeDib(DecodeBytes(PcxFile(PcxShape(8, 1, 4, 4, 4), decoded, &black)));
     EXPECT_EQ(v.bih.biClrUsed, 256u);
     EXPECT_EQ(v.colours.size(), 256u);
     for (const RGBQUAD& q : v.colours) EXPECT_TRUE(SameColour(q, 0, 0, 0));
@@ -411,7 +400,7 @@ TEST_F(PcxDecoderTest, EntryInsideALargerFile)
     // found from the entry's own end, and bytes after it are never pixels.
     Bytes pal = RampPalette768();
     Bytes decoded = Pattern(16, 5);
-    Bytes entry = PcxFile(Fields(8, 1, 4, 4, 4), decoded, &pal);
+    Bytes entry = PcxFile(PcxShape(8, 1, 4, 4, 4), decoded, &pal);
     Bytes file(1000 + entry.size() + 2000, 12);
     std::fill(file.begin(), file.begin() + 1000, 0xC7);
     std::copy(entry.begin(), entry.end(), file.begin() + 1000);
@@ -441,7 +430,7 @@ TEST_F(PcxDecoderTest, EntryInsideALargerFile)
 
 TEST_F(PcxDecoderTest, AllocationFailureYieldsNull)
 {
-    Bytes file = PcxFile(Fields(8, 1, 8, 8, 8), Pattern(64, 6));
+    Bytes file = PcxFile(PcxShape(8, 1, 8, 8, 8), Pattern(64, 6));
     if (!FailAllocation(1)) GTEST_SKIP() << "allocation failures cannot be injected here";
     EXPECT_EQ(DecodeBytes(file), nullptr);
     FailAllocation(0);
@@ -453,7 +442,7 @@ TEST_F(PcxDecoderTest, ReadsTheDataInLargeChunks)
     const int w = 1024, h = 1024;
     Bytes decoded = Pattern(size_t{w} * h, 8);
     Bytes pal = RampPalette768();
-    Bytes file = PcxFile(Fields(8, 1, w, h, w), decoded, &pal);
+    Bytes file = PcxFile(PcxShape(8, 1, w, h, w), decoded, &pal);
     long lBefore = ReadCalls();
     if (lBefore < 0) GTEST_SKIP() << "read calls are not counted here";
     DibView v = TakeDib(DecodeBytes(file));
@@ -474,10 +463,10 @@ TEST_F(PcxDecoderTest, DataThatCannotFillTheImageIsRefusedBeforeAllocating)
         LONG lStatedSize;  // 0: the whole file
         bool bCanFill;
     } const cases[] = {
-        {Fields(8, 1, 126, 1, 126), twoRuns, 0, true},       {Fields(8, 1, 126, 1, 126), runAndHalf, 0, false},
-        {Fields(8, 1, 127, 1, 127), twoRunsAndOne, 0, true}, {Fields(8, 1, 127, 1, 127), twoRuns, 0, false},
-        {Fields(8, 1, 126, 1, 126), twoRuns, 128, true},     {Fields(8, 3, 8192, 8192, 8192), twoRuns, 0, false},
-        {Fields(8, 1, 4096, 4096, 0), {}, 0, true},  // no bytes per line: a blank image
+        {PcxShape(8, 1, 126, 1, 126), twoRuns, 0, true},       {PcxShape(8, 1, 126, 1, 126), runAndHalf, 0, false},
+        {PcxShape(8, 1, 127, 1, 127), twoRunsAndOne, 0, true}, {PcxShape(8, 1, 127, 1, 127), twoRuns, 0, false},
+        {PcxShape(8, 1, 126, 1, 126), twoRuns, 128, true},     {PcxShape(8, 3, 8192, 8192, 8192), twoRuns, 0, false},
+        {PcxShape(8, 1, 4096, 4096, 0), {}, 0, true},  // no bytes per line: a blank image
     };
     for (const Case& c : cases) {
         Bytes file = PcxHeader(c.f);

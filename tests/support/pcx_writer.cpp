@@ -15,6 +15,17 @@ void PutLe32(Bytes* pOut, size_t at, uint32_t v)
     for (int i = 0; i < 4; ++i) (*pOut)[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
+PcxFields PcxShape(int bits, int planes, int width, int height, int bytesPerLine)
+{
+    PcxFields f;
+    f.bitsPerPixel = static_cast<uint8_t>(bits);
+    f.planes = static_cast<uint8_t>(planes);
+    f.xmax = static_cast<int16_t>(width - 1);
+    f.ymax = static_cast<int16_t>(height - 1);
+    f.bytesPerLine = static_cast<int16_t>(bytesPerLine);
+    return f;
+}
+
 Bytes PcxHeader(const PcxFields& f)
 {
     Bytes h(128, 0);

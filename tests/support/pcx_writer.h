@@ -19,6 +19,9 @@ struct PcxFields {
     int16_t bytesPerLine = 0;
 };
 
+// Fields of a picture of the given shape (version 5, no header palette).
+PcxFields PcxShape(int bits, int planes, int width, int height, int bytesPerLine);
+
 // The 128-byte header.
 Bytes PcxHeader(const PcxFields& f);
 

@@ -642,12 +642,7 @@ namespace {
 // the rest is runs of one value, encoded directly, to keep it quick.
 std::string MakeLargePcx(int width, int height, int planes)
 {
-    PcxFields f;
-    f.xmax = static_cast<int16_t>(width - 1);
-    f.ymax = static_cast<int16_t>(height - 1);
-    f.planes = static_cast<uint8_t>(planes);
-    f.bytesPerLine = static_cast<int16_t>(width);
-    Bytes file = PcxHeader(f);
+    Bytes file = PcxHeader(PcxShape(8, planes, width, height, width));
     for (int y = 0; y < height; ++y) {
         for (int p = 0; p < planes; ++p) {
             Bytes varying;

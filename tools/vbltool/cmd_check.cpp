@@ -3,7 +3,6 @@
 // the launcher's own lookup, decoder and bitmap test.
 #include <cstdarg>
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 #include "commands.h"
@@ -116,15 +115,8 @@ bool CheckArchive(const char* pszPath, bool bAll)
 
 int RunCheck(int argc, char** argv)
 {
-    std::vector<const char*> files;
     bool bAll = false;
-    for (int i = 0; i < argc; ++i) {
-        if (strcmp(argv[i], "--all") == 0) {
-            bAll = true;
-        } else {
-            files.push_back(argv[i]);
-        }
-    }
+    const std::vector<const char*> files = ArgsWithout(argc, argv, "--all", &bAll);
     if (files.empty()) {
         fprintf(stderr, "usage: vbltool check [--all] FILE...\n");
         return 2;

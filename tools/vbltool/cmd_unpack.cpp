@@ -229,15 +229,8 @@ int Unpack(HFILE hArchive, const LevelDirectory& dir, const char* pszArchive, Un
 
 int RunUnpack(int argc, char** argv)
 {
-    std::vector<const char*> args;
     bool bForce = false;
-    for (int i = 0; i < argc; ++i) {
-        if (strcmp(argv[i], "--force") == 0) {
-            bForce = true;
-        } else {
-            args.push_back(argv[i]);
-        }
-    }
+    const std::vector<const char*> args = ArgsWithout(argc, argv, "--force", &bForce);
     if (args.size() != 2 || args[1][0] == '\0') {
         fprintf(stderr, "usage: vbltool unpack LEVEL.dat DIR [--force]\n");
         return 2;

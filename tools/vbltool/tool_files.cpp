@@ -42,6 +42,19 @@ HFILE OpenInput(const char* pszPath, LONG* plSize)
     return hFile;
 }
 
+std::vector<const char*> ArgsWithout(int argc, char** argv, const char* pszFlag, bool* pbSeen)
+{
+    std::vector<const char*> args;
+    *pbSeen = false;
+    for (int i = 0; i < argc; ++i) {
+        if (strcmp(argv[i], pszFlag) == 0)
+            *pbSeen = true;
+        else
+            args.push_back(argv[i]);
+    }
+    return args;
+}
+
 HFILE OpenCommandInput(int argc, char** argv, int nArgs, const char* pszUsage, LONG* plSize, int* pnStatus)
 {
     *pnStatus = 2;

@@ -17,6 +17,10 @@ HFILE OpenInput(const char* pszPath, LONG* plSize);
 // back (2 for bad usage, 1 for a file that cannot be opened).
 HFILE OpenCommandInput(int argc, char** argv, int nArgs, const char* pszUsage, LONG* plSize, int* pnStatus);
 
+// A sub-command's arguments less every pszFlag among them, anywhere in the
+// line; *pbSeen tells whether there was one.
+std::vector<const char*> ArgsWithout(int argc, char** argv, const char* pszFlag, bool* pbSeen);
+
 // Writes a packed DIB as a .bmp file: BITMAPFILEHEADER, then the block's
 // header, colour table and rows exactly as they are. Removes a partly
 // written file. Does not free hDib.
