@@ -101,6 +101,16 @@ TABLE
 expect 1 "unpack as a file appears" env VBLTOOL_FAULT=appear:2 "$faults" unpack three.dat fresh
 [ "$(ls -A fresh)" = level.pcx ] && [ "$(cat fresh/level.pcx)" = appeared ] && grep -q "^vbltool: fresh/level.pcx: appeared while" \
   err.txt || fail "unpack as a file appears left $(ls -A fresh), said: $(cat err.txt)"
+# The other commands replace an output file whole or not at all: on a full disk the old one stays.
+mkdir -p outs
+for cmd in "pack outs/old.dat readme.txt level.pcx" "pcx2bmp level.pcx outs/old.bmp" "picture level.pcx outs/old.pcx"; do
+  out=$(echo "$cmd" | grep -o "outs/[^ ]*")
+  echo "the author's old file" > "$out"
+  expect 1 "${cmd%% *} on a full disk" env VBLTOOL_FAULT=disk:60 "$faults" $cmd
+  [ "$(ls -A outs)" = "${out#outs/}" ] && [ "$(cat "$out")" = "the author's old file" ] ||
+    fail "${cmd%% *} on a full disk left: $(ls -A outs), $(head -c 40 "$out")"
+  rm -f "$out"
+done
 
 # Hostile archives: entry 0 is sound, entry 1 is not; nothing may be written,
 # and check must call the same entry an error.

@@ -109,23 +109,14 @@ bool WriteBmpFile(HGLOBAL hDib, const char* pszPath, const char** ppszReason)
     DWORD cbBeforeBits = 0;
     bool bOk = PackedDibBytes(pBlock, GlobalSize(hDib), &cbDib, &cbBeforeBits);
     if (!bOk) *ppszReason = "image block is inconsistent";
-    FILE* pOut = bOk ? fopen(pszPath, "wb") : nullptr;
-    if (bOk && !pOut) {
-        *ppszReason = "cannot create the output file";
-        bOk = false;
-    }
-    if (pOut) {
+    if (bOk) {
         unsigned char abHead[sizeof(BITMAPFILEHEADER)];
         PutLe16(abHead, 0x4D42);  // "BM"
         PutLe32(abHead + 2, cbDib + sizeof(BITMAPFILEHEADER));
         PutLe32(abHead + 6, 0);
         PutLe32(abHead + 10, cbBeforeBits + sizeof(BITMAPFILEHEADER));
-        bOk = fwrite(abHead, 1, sizeof(abHead), pOut) == sizeof(abHead) && fwrite(pBlock, 1, cbDib, pOut) == cbDib;
-        bOk = fclose(pOut) == 0 && bOk;
-        if (!bOk) {
-            *ppszReason = "cannot write the output file";
-            remove(pszPath);
-        }
+        const WritePiece aPieces[] = {{abHead, sizeof(abHead)}, {pBlock, cbDib}};
+        bOk = WritePiecesWhole(pszPath, aPieces, 2, ppszReason);
     }
     GlobalUnlock(hDib);
     return bOk;
@@ -160,19 +151,54 @@ bool ReadWholeFile(const char* pszPath, std::vector<unsigned char>* pData)
     return bOk;
 }
 
-bool WriteWholeFile(const char* pszPath, const std::vector<unsigned char>& data, const char** ppszReason)
+namespace {
+
+// The folder that holds pszPath, as a path to join names to.
+std::string FolderOf(const char* pszPath)
 {
-    FILE* pOut = fopen(pszPath, "wb");
-    if (!pOut) {
-        *ppszReason = "cannot create the file";
+    const std::string strPath(pszPath);
+#ifdef _WIN32
+    const size_t pos = strPath.find_last_of("/\\");
+#else
+    const size_t pos = strPath.find_last_of('/');
+#endif
+    return pos == std::string::npos ? std::string(".") : strPath.substr(0, pos + 1);
+}
+
+// write() of every byte, in pieces an int can count.
+bool WriteAll(int fd, const void* pData, size_t cb)
+{
+    const BYTE* p = static_cast<const BYTE*>(pData);
+    while (cb > 0) {
+        const unsigned cbNow = static_cast<unsigned>(cb < (1u << 20) ? cb : (1u << 20));
+        if (write(fd, p, cbNow) != static_cast<int>(cbNow)) return false;
+        p += cbNow;
+        cb -= cbNow;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool WritePiecesWhole(const char* pszPath, const WritePiece* pPieces, int nPieces, const char** ppszReason)
+{
+    unsigned uNext = 0;
+    std::string strTemp;
+    const int fd = CreateScratchFile(FolderOf(pszPath), &uNext, &strTemp);
+    if (fd < 0) {
+        *ppszReason = "cannot create a temporary file beside it";
         return false;
     }
-    bool bOk = fwrite(data.data(), 1, data.size(), pOut) == data.size();
-    bOk = fclose(pOut) == 0 && bOk;
+    bool bOk = true;
+    for (int i = 0; bOk && i < nPieces; ++i) bOk = WriteAll(fd, pPieces[i].pData, pPieces[i].cb);
+    bOk = close(fd) == 0 && bOk;
     if (!bOk) {
-        remove(pszPath);
         *ppszReason = "cannot write the file";
+    } else if (!MoveFileExA(strTemp.c_str(), pszPath, MOVEFILE_REPLACE_EXISTING)) {
+        *ppszReason = "cannot put the file in place";
+        bOk = false;
     }
+    if (!bOk) remove(strTemp.c_str());
     return bOk;
 }
 

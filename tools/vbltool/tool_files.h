@@ -22,8 +22,8 @@ HFILE OpenCommandInput(int argc, char** argv, int nArgs, const char* pszUsage, L
 std::vector<const char*> ArgsWithout(int argc, char** argv, const char* pszFlag, bool* pbSeen);
 
 // Writes a packed DIB as a .bmp file: BITMAPFILEHEADER, then the block's
-// header, colour table and rows exactly as they are. Removes a partly
-// written file. Does not free hDib.
+// header, colour table and rows exactly as they are, whole or not at all
+// (WritePiecesWhole). Does not free hDib.
 bool WriteBmpFile(HGLOBAL hDib, const char* pszPath, const char** ppszReason);
 
 // What the launcher's bitmap step makes of a decoded packed DIB: its size and
@@ -42,9 +42,23 @@ void PutLe32(unsigned char* p, uint32_t v);
 
 bool ReadWholeFile(const char* pszPath, std::vector<unsigned char>* pData);
 
-// Writes data as the file pszPath, replacing what was there; removes a partly
-// written file, so that the file is whole or absent. *ppszReason on failure.
-bool WriteWholeFile(const char* pszPath, const std::vector<unsigned char>& data, const char** ppszReason);
+// Bytes to write, one piece of a file.
+struct WritePiece {
+    const void* pData;
+    size_t cb;
+};
+
+// Writes the pieces, in order, as the file pszPath: to a fresh scratch file
+// beside it, then renamed over it. So what was at pszPath is replaced whole
+// or, on any failure (a full disk), left as it was, and no scratch file
+// stays behind. *ppszReason on failure.
+bool WritePiecesWhole(const char* pszPath, const WritePiece* pPieces, int nPieces, const char** ppszReason);
+
+inline bool WriteWholeFile(const char* pszPath, const std::vector<unsigned char>& data, const char** ppszReason)
+{
+    const WritePiece piece = {data.data(), data.size()};
+    return WritePiecesWhole(pszPath, &piece, 1, ppszReason);
+}
 
 // Last path component, after the last '/' or '\'.
 std::string BaseName(const std::string& strPath);
