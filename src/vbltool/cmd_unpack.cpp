@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 #ifndef _WIN32
@@ -219,7 +220,13 @@ int Unpack(HFILE hArchive, const LevelDirectory& dir, const char* pszArchive, Un
         }
         pRun->bMadeFolder = true;
     }
-    if (!WriteAndPlace(hArchive, pRun)) {
+    bool bPlaced = false;
+    try {
+        bPlaced = WriteAndPlace(hArchive, pRun);
+    } catch (const std::bad_alloc&) {  // the folder is put back all the same
+        fprintf(stderr, "vbltool: %s: out of memory\n", pszFolder);
+    }
+    if (!bPlaced) {
         RollBack(pRun);
         return 1;
     }

@@ -77,7 +77,8 @@ int RunCommand(int argc, char** argv)
 int main(int argc, char** argv)
 {
     // A picture too large for the 32-bit program's memory, say: a reason, not
-    // an abort. Outputs are replaced whole, so nothing half-written stays.
+    // an abort. An output is renamed into place only once whole, and unpack
+    // puts its folder back itself, so nothing half-written stays.
     try {
         return RunCommand(argc, argv);
     } catch (const std::bad_alloc&) {
