@@ -126,7 +126,7 @@ int RunPicture(int argc, char** argv)
     try {
         bMade = MakeLevelPicture(args, &pcx, &strReason);
     } catch (const std::bad_alloc&) {
-        strReason = "not enough memory for the picture";
+        strReason = "out of memory";
     }
     if (!bMade) {
         fprintf(stderr, "vbltool: %s: %s\n", args.pszIn, strReason.c_str());

@@ -6,10 +6,13 @@
 // written are they renamed into place; a file being replaced is first renamed
 // aside, not removed, so that any failure (a full disk, a name that turned
 // out to be another name of a file just written) puts the folder back as it
-// was. Files are only ever created fresh, never written through a link.
+// was. Files are only ever created fresh, never written through a link, and
+// flushed to the disk before they are renamed. Scratch names are never those
+// of entries (scratch_files.h).
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 #ifndef _WIN32
@@ -19,6 +22,8 @@
 #endif
 
 #include "commands.h"
+#include "file_moves.h"
+#include "file_system.h"
 #include "preview/level_entry_check.h"
 #include "tool_files.h"
 
@@ -40,7 +45,7 @@ struct UnpackItem {
 struct Unpacking {
     std::string strFolder;
     bool bMadeFolder;
-    unsigned uNextScratch;
+    ScratchNames scratch;  // in strFolder, never an entry's name
     std::vector<UnpackItem> items;
 };
 
@@ -67,6 +72,7 @@ bool PlanUnpack(const LevelDirectory& dir, const char* pszArchive, Unpacking* pR
         LevelEntryFileName(&entry, szName);
         pRun->items.push_back(
             UnpackItem{JoinPath(pRun->strFolder, szName), entry.lOffset, entry.lSize, false, "", "", false});
+        pRun->scratch.avoided.emplace_back(szName);
     }
     return true;
 }
@@ -74,13 +80,15 @@ bool PlanUnpack(const LevelDirectory& dir, const char* pszArchive, Unpacking* pR
 // The checking pass: whether a file may be made at the item's path, and
 // whether what is there now is to be replaced. Only a file (or link) of the
 // entry's own name is replaced, never a folder or a file whose short name
-// the entry's name merely is.
+// the entry's name merely is, nor a FIFO, a device or a file the user may
+// not write.
 bool MayWrite(UnpackItem* pItem, bool bForce)
 {
     const char* pszPath = pItem->strPath.c_str();
     if (!PathExists(pszPath)) return true;
     if (!bForce) return Fail(*pItem, "already exists (--force replaces it)", nullptr);
-    if (IsFolder(pszPath)) return Fail(*pItem, "already exists as a folder", nullptr);
+    const char* pszRefusal = ReplaceRefusal(pszPath);
+    if (pszRefusal) return Fail(*pItem, pszRefusal, nullptr);
     std::string strStored;
     if (IsShortNamePath(pszPath, &strStored)) {
         fprintf(stderr, "vbltool: %s: is another name of '%s', which --force does not replace\n", pszPath,
@@ -94,7 +102,7 @@ bool MayWrite(UnpackItem* pItem, bool bForce)
 // Copies one entry's data into a fresh scratch file of the folder.
 bool WriteScratch(HFILE hArchive, Unpacking* pRun, UnpackItem* pItem)
 {
-    const int fd = CreateScratchFile(pRun->strFolder, &pRun->uNextScratch, &pItem->strTemp);
+    const int fd = CreateScratchFile(&pRun->scratch, &pItem->strTemp);
     if (fd < 0) {
         pItem->strTemp.clear();
         return Fail(*pItem, "cannot create a temporary file for it", strerror(errno));
@@ -113,6 +121,7 @@ bool WriteScratch(HFILE hArchive, Unpacking* pRun, UnpackItem* pItem)
             strFault = std::string("cannot write it: ") + strerror(errno);
         }
     }
+    if (strFault.empty() && !FlushToDisk(fd)) strFault = std::string("cannot write it: ") + strerror(errno);
     if (close(fd) != 0 && strFault.empty()) strFault = std::string("cannot write it: ") + strerror(errno);
     return strFault.empty() || Fail(*pItem, strFault.c_str(), nullptr);
 }
@@ -122,11 +131,11 @@ bool WriteScratch(HFILE hArchive, Unpacking* pRun, UnpackItem* pItem)
 bool PlaceItem(Unpacking* pRun, UnpackItem* pItem)
 {
     const char* pszPath = pItem->strPath.c_str();
-    if (pItem->bReplace && !MoveToScratch(pszPath, pRun->strFolder, &pRun->uNextScratch, &pItem->strBackup)) {
+    if (pItem->bReplace && !MoveToScratch(pszPath, &pRun->scratch, &pItem->strBackup)) {
         pItem->strBackup.clear();
         return Fail(*pItem, "cannot rename the existing file aside to replace it", nullptr);
     }
-    if (!MoveFileExA(pItem->strTemp.c_str(), pszPath, 0)) {
+    if (!MoveFileRetrying(pItem->strTemp.c_str(), pszPath, 0)) {
         return Fail(*pItem,
                     PathExists(pszPath) ? "appeared while unpacking (another name of an entry just written?)"
                                         : "cannot rename the temporary file to it",
@@ -148,7 +157,7 @@ bool PutBack(UnpackItem* pItem)
     }
     if (!pItem->strBackup.empty()) {
         // Over the entry's data when it was placed: the path is never empty.
-        if (!MoveFileExA(pItem->strBackup.c_str(), pszPath, pItem->bPlaced ? MOVEFILE_REPLACE_EXISTING : 0)) {
+        if (!MoveFileRetrying(pItem->strBackup.c_str(), pszPath, pItem->bPlaced ? MOVEFILE_REPLACE_EXISTING : 0)) {
             fprintf(stderr, "vbltool: %s: cannot be put back; the original is kept as %s\n", pszPath,
                     pItem->strBackup.c_str());
             return false;
@@ -211,7 +220,13 @@ int Unpack(HFILE hArchive, const LevelDirectory& dir, const char* pszArchive, Un
         }
         pRun->bMadeFolder = true;
     }
-    if (!WriteAndPlace(hArchive, pRun)) {
+    bool bPlaced = false;
+    try {
+        bPlaced = WriteAndPlace(hArchive, pRun);
+    } catch (const std::bad_alloc&) {  // the folder is put back all the same
+        fprintf(stderr, "vbltool: %s: out of memory\n", pszFolder);
+    }
+    if (!bPlaced) {
         RollBack(pRun);
         return 1;
     }
@@ -240,7 +255,7 @@ int RunUnpack(int argc, char** argv)
     if (hArchive == HFILE_ERROR) return 1;
     LevelDirectory dir;
     ReadLevelDirectory(hArchive, &dir);
-    Unpacking run = {args[1], false, 0, {}};
+    Unpacking run = {args[1], false, {args[1], 0, {}}, {}};
     const int nStatus = Unpack(hArchive, dir, args[0], &run, bForce);
     FreeLevelDirectory(&dir);
     _lclose(hArchive);

@@ -2,6 +2,8 @@
 // code, so that a level author sees what players will see.
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 
 #include "commands.h"
 
@@ -41,9 +43,7 @@ const char kHelp[] =
     "\n"
     "Exit status: 0 done, 1 failed (the reason on stderr; check reports on stdout), 2 bad usage.\n";
 
-}  // namespace
-
-int main(int argc, char** argv)
+int RunCommand(int argc, char** argv)
 {
     if (argc < 2) {
         fputs(kHelp, stderr);
@@ -70,4 +70,20 @@ int main(int argc, char** argv)
     if (strcmp(pszCommand, "picture") == 0) return RunPicture(nRest, ppRest);
     fprintf(stderr, "vbltool: unknown command '%s'\n\n%s", pszCommand, kHelp);
     return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // A picture too large for the 32-bit program's memory, say: a reason, not
+    // an abort. An output is renamed into place only once whole, and unpack
+    // puts its folder back itself, so nothing half-written stays.
+    try {
+        return RunCommand(argc, argv);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {  // a size no allocation can meet
+    }
+    fputs("vbltool: out of memory\n", stderr);
+    return 1;
 }

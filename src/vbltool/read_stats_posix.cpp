@@ -1,5 +1,5 @@
 // Read-call figures on Linux come from the platform stand-in's counter.
-#include "tool_files.h"
+#include "tool_input.h"
 
 long ReadCallCount()
 {

@@ -1,5 +1,5 @@
 // The real kernel32 keeps no count of _lread calls.
-#include "tool_files.h"
+#include "tool_input.h"
 
 long ReadCallCount()
 {

@@ -1,6 +1,7 @@
 // The 16-bit-style file calls of the file-format core (archive lookup, PCX
 // decoder) and of vbltool, over POSIX. The core opens ".\\Levels\\" + name +
-// ".dat": on Linux the folder is "levels/", hence the caseless lookup below.
+// ".dat": on Linux the folder is "levels/", hence the caseless lookup below,
+// for reads only. MoveFileExA, vbltool's, takes names exactly as given.
 #include <dirent.h>
 #include <fcntl.h>
 #include <strings.h>
@@ -202,21 +203,36 @@ HFILE _lclose(HFILE hFile)
     return 0;
 }
 
+namespace {
+
+// Renames pszFrom to pszTo unless something is at pszTo, even something that
+// appears meanwhile. NFS and 9p (WSL's /mnt/c) have no such rename (EINVAL):
+// there pszTo is made a second name of the file, which fails when something
+// is there, and then pszFrom is dropped.
+bool RenameNoReplace(const char* pszFrom, const char* pszTo)
+{
+    if (renameat2(AT_FDCWD, pszFrom, AT_FDCWD, pszTo, RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    if (link(pszFrom, pszTo) != 0) return false;
+    if (unlink(pszFrom) == 0) return true;
+    const int nError = errno;
+    unlink(pszTo);
+    errno = nError;
+    return false;
+}
+
+}  // namespace
+
 BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags)
 {
     if (!lpExistingFileName || !lpNewFileName) return FALSE;
-    const std::string strFrom = ResolvePath(lpExistingFileName);
-    const std::string strTo = ResolvePath(lpNewFileName);
     struct stat st;
-    if (lstat(strTo.c_str(), &st) != 0) {
-        // Not there now: it must not appear between the look and the move.
-        return renameat2(AT_FDCWD, strFrom.c_str(), AT_FDCWD, strTo.c_str(), RENAME_NOREPLACE) == 0;
-    }
+    if (lstat(lpNewFileName, &st) != 0) return RenameNoReplace(lpExistingFileName, lpNewFileName);
     if (!(dwFlags & MOVEFILE_REPLACE_EXISTING) || S_ISDIR(st.st_mode)) {
         errno = EEXIST;
         return FALSE;
     }
-    return rename(strFrom.c_str(), strTo.c_str()) == 0;
+    return rename(lpExistingFileName, lpNewFileName) == 0;
 }
 
 unsigned long StandinReadCalls()

@@ -149,7 +149,8 @@ LONG _llseek(HFILE hFile, LONG lOffset, int iOrigin);
 HFILE _lclose(HFILE hFile);
 // Renames a file or link (never what a link points to). As on Windows, an
 // existing target is refused unless dwFlags has MOVEFILE_REPLACE_EXISTING,
-// and even then when it is a folder; paths are matched as for _lopen.
+// and even then when it is a folder. Paths are taken exactly as given: no
+// caseless lookup, and a backslash is no separator.
 BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags);
 
 // Global memory. A movable block's handle is not its address: only

@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# What vbltool writes over, on real files, one case a row: names that differ
+# in case, FIFOs and devices, read-only files (as an unprivileged user when
+# run as root), scratch-like names, file systems without a no-replace rename
+# and files another program holds for a moment (both through vbltool_faults),
+# and running out of memory.
+# Usage: vbltool_write_test.sh VBLTOOL VBLTOOL_FAULTS
+set -uo pipefail
+vt=$1 fa=$2
+. "$(dirname "$0")/cli_helpers.sh"
+umask 022
+chmod 755 "$work"
+as_user() { if [ "$(id -u)" = 0 ]; then setpriv --reuid=65534 --regid=65534 --clear-groups "$@"; else "$@"; fi; }
+through_pipe() { as_user bash -o pipefail -c '"$0" pcx2bmp ../in.pcx /dev/stdout | cat > piped.bmp' "$vt"; }
+files() { ls -A | LC_ALL=C sort | tr '\n' ' '; }
+le32() { local v=$1; printf "$(printf '\\x%02x' $((v & 255)) $((v >> 8 & 255)) $((v >> 16 & 255)) $((v >> 24 & 255)))"; }
+pbmmake -g 30 20 | ppmtopcx > in.pcx 2>/dev/null
+"$vt" pcx2bmp in.pcx want.bmp && echo entry > readme && "$vt" pack readme.dat readme || exit 1
+{ le32 2; printf VBL00000.TMP; le32 44; le32 3; printf VBL00001.TMP; le32 47; le32 3; printf onetwo; } > scratch.dat
+# A picture whose BMP fits in 250 MB of address space but whose PNG does not.
+python3 -c 'import sys; w = 8000; o = sys.stdout.buffer
+o.write(bytes([10, 5, 1, 8, 0, 0, 0, 0]) + (w - 1).to_bytes(2, "little") * 2 + bytes(53) + b"\1" + w.to_bytes(2, "little") + bytes(60))
+o.write((b"\xff\0" * 126 + b"\xfe\0") * w + b"\x0c" + bytes(768))' > huge.pcx
+[ "$(id -u)" = 0 ] || echo "skip  the device node case: it needs root (mknod)"
+grep -qa __asan_init "$vt" && echo "skip  out of memory: the address space limit stops the sanitizers"
+# Each row runs in a fresh folder c/ that an unprivileged user may write:
+# what | needs (root, plain) | setup | command | exit status | check
+while IFS='|' read -r what needs setup cmd status check; do
+  [ "$needs" = root ] && [ "$(id -u)" != 0 ] && continue
+  [ "$needs" = plain ] && grep -qa __asan_init "$vt" && continue
+  rm -rf c fifo.bmp && mkdir c && chmod 777 c && cd c || exit 1
+  eval "$setup"
+  expect "$status" "$what" eval "$cmd"
+  eval "$check" || fail "$what: left $(files), said $(cat err.txt)"
+  wait
+  cd ..
+done <<'TABLE'
+a new out.bmp beside OUT.BMP||echo mine > OUT.BMP|"$vt" pcx2bmp ../in.pcx out.bmp|0|[ "$(cat OUT.BMP)" = mine ] && cmp -s out.bmp ../want.bmp
+unpack readme beside README||echo mine > README|"$vt" unpack ../readme.dat .|0|[ "$(cat README)" = mine ] && [ "$(cat readme)" = entry ]
+unpack --force over readme beside README||echo mine > README; echo old > readme|"$vt" unpack ../readme.dat . --force|0|[ "$(cat README)" = mine ] && [ "$(files)" = "README err.txt out.txt readme " ] && [ "$(cat readme)" = entry ]
+a FIFO with a reader||mkfifo out.bmp; timeout 10 cat out.bmp > ../fifo.bmp &|timeout 20 "$vt" pcx2bmp ../in.pcx out.bmp|0|wait; [ -p out.bmp ] && cmp -s ../fifo.bmp ../want.bmp
+a device node|root|mknod null c 1 3|"$vt" pcx2bmp ../in.pcx null|0|[ -c null ] && [ "$(files)" = "err.txt null out.txt " ]
+/dev/stdout into a pipe, as a user||:|through_pipe|0|cmp -s piped.bmp ../want.bmp
+/dev/stdout into a file, as a user||touch out.txt; chmod 666 out.txt|as_user "$vt" pcx2bmp ../in.pcx /dev/stdout|0|cmp -s out.txt ../want.bmp && [ "$(files)" = "err.txt out.txt " ]
+a read-only file, as a user||echo mine > ro.bmp; chmod 444 ro.bmp|as_user "$vt" pcx2bmp ../in.pcx ro.bmp|1|[ "$(cat ro.bmp)" = mine ] && [ "$(cat err.txt)" = "vbltool: ro.bmp: is read-only; it is not replaced" ]
+a file's permission bits||echo mine > p.bmp; chmod 640 p.bmp|"$vt" pcx2bmp ../in.pcx p.bmp|0|[ "$(stat -c %a p.bmp)" = 640 ] && cmp -s p.bmp ../want.bmp
+unpack --force onto a FIFO||mkfifo readme|"$vt" unpack ../readme.dat . --force|1|[ -p readme ] && [ "$(files)" = "err.txt out.txt readme " ]
+unpack --force onto a read-only file, as a user||echo mine > readme; chmod 444 readme|as_user "$vt" unpack ../readme.dat . --force|1|[ "$(cat readme)" = mine ] && [ "$(files)" = "err.txt out.txt readme " ]
+entries and an output named like scratch files||:|"$vt" unpack ../scratch.dat d && "$vt" pcx2bmp ../in.pcx d/VBL00002.TMP|0|[ "$(cat d/VBL00000.TMP)$(cat d/VBL00001.TMP)" = onetwo ] && cmp -s d/VBL00002.TMP ../want.bmp && [ "$(cd d && files)" = "VBL00000.TMP VBL00001.TMP VBL00002.TMP " ]
+the author's own scratch-named files||echo a > VBL00000.TMP; echo b > vbl00002.tmp; echo old > readme|"$vt" unpack ../readme.dat . --force|0|[ "$(cat VBL00000.TMP)$(cat vbl00002.tmp)$(cat readme)" = abentry ] && [ "$(files)" = "VBL00000.TMP err.txt out.txt readme vbl00002.tmp " ]
+no no-replace rename (NFS, 9p)||:|VBLTOOL_FAULT=nfs:1 "$fa" pcx2bmp ../in.pcx new.bmp && VBLTOOL_FAULT=nfs:1 "$fa" unpack ../scratch.dat d|0|cmp -s new.bmp ../want.bmp && [ "$(cd d && files)" = "VBL00000.TMP VBL00001.TMP " ]
+no no-replace rename, a file appearing||:|VBLTOOL_FAULT=nfs:1,appear:1 "$fa" pcx2bmp ../in.pcx new.bmp|1|[ "$(cat new.bmp)" = appeared ] && [ "$(files)" = "err.txt new.bmp out.txt " ]
+files held for a moment, and for good||echo mine > held.bmp; echo mine > kept.bmp|VBLTOOL_FAULT=busy:1000 "$fa" pcx2bmp ../in.pcx kept.bmp; VBLTOOL_FAULT=busy:3 "$fa" pcx2bmp ../in.pcx held.bmp|0|cmp -s held.bmp ../want.bmp && [ "$(cat kept.bmp)" = mine ] && [ "$(files)" = "err.txt held.bmp kept.bmp out.txt " ]
+out of memory|plain|:|(ulimit -v 250000; "$vt" pcx2bmp ../huge.pcx huge.png)|1|[ "$(cat err.txt)" = "vbltool: out of memory" ] && [ "$(files)" = "err.txt out.txt " ]
+TABLE
+
+echo "$failures failures"
+[ $failures = 0 ]
