@@ -15,7 +15,9 @@
 #   - the Linux presets and the 64-bit one run two of their tests at a time
 #     (the fuzz smokes side by side; the tests in the runner's Wine prefix
 #     take turns, see VBL_PREFIX_LOCK).
-# A background part's output is printed whole when it ends. Any build, test
+# The compilers that run beside the 32-bit tests yield to them (nice): those
+# drive a dialog on a display, with waits of their own. A background part's
+# output is printed whole when it ends. Any build, test
 # or part failing fails the script, once everything has run.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -54,10 +56,10 @@ timed() { # timed LABEL COMMAND...: COMMAND, then how long it took
   echo "== $label: $((SECONDS - started)) s"
   return "$status"
 }
-build() {
+build() { # build PRESET [nice]: nice, beside the 32-bit tests, so that they keep the CPU they wait on
   echo "== build $1"
   cmake --preset "$1" >/dev/null
-  timed "build $1" cmake --build --preset "$1" -j2
+  timed "build $1" ${2:+nice -n 10} cmake --build --preset "$1" -j2
 }
 
 # The emulated environment, then in it the programs' prefix and the
@@ -86,8 +88,8 @@ start prepare-win64 timed "prepare win64" cmake/wine-run.sh --version
 build native
 build win32
 touch "$logs/built-win32"
-build win64
-build asan
+build win64 nice
+build asan nice
 echo "== test native"
 timed "test native" ctest --preset native -j2 || failed+=(native)
 finish prepare-win64 || failed+=(prepare-win64)
@@ -96,7 +98,7 @@ timed "test win64" ctest --preset win64 -j2 || failed+=(win64)
 echo "== test asan"
 timed "test asan" ctest --preset asan -j2 || failed+=(asan)
 echo "== release, twice"
-timed "release, twice" tools/check-release.sh || failed+=(release)
+timed "release, twice" nice -n 10 tools/check-release.sh || failed+=(release)
 finish win32 || failed+=(win32)
 if ((${#failed[@]})); then
   echo "FAILED: ${failed[*]}"
