@@ -17,12 +17,15 @@
 #     take turns, see VBL_PREFIX_LOCK).
 # The compilers that run beside the 32-bit tests yield to them (nice): those
 # drive a dialog on a display, with waits of their own. A background part's
-# output is printed whole when it ends. Any build, test
-# or part failing fails the script, once everything has run.
+# output is printed whole when it ends. Any build, test or part failing fails
+# the script, once everything has run.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 tools/install-deps.sh
+# The emulated 32-bit runs need root (cmake/wine-run32.sh): ask for sudo's
+# password now, in the foreground, not from a background part.
+[ "$(id -u)" -eq 0 ] || sudo -v
 
 # Each background part in a process group of its own, ended with the script.
 set -m
