@@ -1,6 +1,10 @@
 // pcx2bmp and preview: decode a picture with the launcher's own decoder and
-// save the packed DIB it makes as a .bmp file.
+// save the packed DIB it makes as a .bmp file (pcx2bmp: many into a folder).
+#include <strings.h>
+
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "commands.h"
 #include "picture_image.h"
@@ -62,11 +66,52 @@ int DecodeToBmp(int argc, char** argv, const char* pszUsage, HGLOBAL (*pfnDecode
     return SaveDecoded(hDib, argv[0], argv[1], eRefusal);
 }
 
+// DIR/NAME.bmp for pszIn: its base name less a .pcx extension (any case), plus .bmp.
+std::string BmpPathIn(const char* pszDir, const char* pszIn)
+{
+    std::string strName = BaseName(pszIn);
+    const size_t nDot = strName.rfind('.');
+    if (nDot != std::string::npos && strName.size() - nDot == 4 && strcasecmp(strName.c_str() + nDot, ".pcx") == 0) {
+        strName.resize(nDot);
+    }
+    return JoinPath(pszDir, (strName + ".bmp").c_str());
+}
+
+// IN.pcx... DIR: each picture into DIR as NAME.bmp, every one tried; 1 when
+// any failed. Two pictures that would land on one name (ignoring case, as
+// Windows folders do) are refused before anything is written.
+int Pcx2BmpInto(int nIn, char** ppIn, const char* pszDir)
+{
+    std::vector<std::string> outs;
+    for (int i = 0; i < nIn; ++i) {
+        outs.push_back(BmpPathIn(pszDir, ppIn[i]));
+        for (int j = 0; j < i; ++j) {
+            if (strcasecmp(outs[j].c_str(), outs[i].c_str()) != 0) continue;
+            fprintf(stderr, "vbltool: %s and %s would both be written as %s\n", ppIn[j], ppIn[i], outs[i].c_str());
+            return 1;
+        }
+    }
+    int nStatus = 0;
+    for (int i = 0; i < nIn; ++i) {
+        LONG lSize = 0;
+        HFILE hFile = OpenInput(ppIn[i], &lSize);
+        if (hFile == HFILE_ERROR) {
+            nStatus = 1;
+            continue;
+        }
+        PictureRefusal eRefusal = kPictureMade;
+        HGLOBAL hDib = DecodeBarePcx(hFile, lSize, &eRefusal);
+        if (SaveDecoded(hDib, ppIn[i], outs[i].c_str(), eRefusal) != 0) nStatus = 1;
+    }
+    return nStatus;
+}
+
 }  // namespace
 
 int RunPcx2Bmp(int argc, char** argv)
 {
-    return DecodeToBmp(argc, argv, "pcx2bmp IN.pcx OUT.bmp", DecodeBarePcx);
+    if (argc >= 2 && IsFolder(argv[argc - 1])) return Pcx2BmpInto(argc - 1, argv, argv[argc - 1]);
+    return DecodeToBmp(argc, argv, "pcx2bmp IN.pcx OUT.bmp | IN.pcx... DIR", DecodeBarePcx);
 }
 
 int RunPreview(int argc, char** argv)

@@ -13,6 +13,7 @@ const char kHelp[] =
     "usage: vbltool COMMAND ARGS...\n"
     "\n"
     "  pcx2bmp IN.pcx OUT.bmp    decode a PCX picture as the launcher does and save it as BMP\n"
+    "  pcx2bmp IN.pcx... DIR     the same for each picture, into the folder DIR as NAME.bmp\n"
     "  preview LEVEL.dat OUT.bmp save the preview picture (entry level.pcx) of a level archive\n"
     "                            (pcx2bmp and preview write PNG when OUT ends in .png)\n"
     "  picture IN OUT.pcx [--crop] [--dither]\n"

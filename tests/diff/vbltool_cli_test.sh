@@ -43,6 +43,15 @@ head -c 100 level.pcx > broken.pcx
 expect 1 "pcx2bmp refuses a truncated picture" "$vbltool" pcx2bmp broken.pcx broken.bmp
 [ "$(wc -l < err.txt)" = 1 ] || fail "more than one line of reason: $(cat err.txt)"
 [ -e broken.bmp ] && fail "pcx2bmp left an output file behind"
+# Many pictures into a folder: the bytes of one at a time, and a refusal stops no other; two pictures
+# that would get one name (ignoring case) are refused before any is written.
+mkdir shots sub dups && cp level.pcx LEVEL2.PCX && cp level.pcx sub/Level.pcx
+expect 1 "pcx2bmp of many, one refused" "$vbltool" pcx2bmp level.pcx broken.pcx LEVEL2.PCX shots
+grep -q "^vbltool: broken.pcx: " err.txt || fail "pcx2bmp of many does not say why it refused broken.pcx"
+cmp -s shots/level.bmp direct.bmp && cmp -s shots/LEVEL2.bmp direct.bmp || fail "pcx2bmp of many wrote other bytes"
+[ -e shots/broken.bmp ] && fail "pcx2bmp of many left an output file for a refused picture"
+expect 1 "pcx2bmp refuses two pictures of one name" "$vbltool" pcx2bmp LEVEL2.PCX level.pcx sub/Level.pcx dups
+[ -z "$(ls dups)" ] || fail "pcx2bmp wrote pictures before refusing two of one name"
 expect 1 "preview of an archive without level.pcx" "$vbltool" preview short.dat none.bmp
 [ -e none.bmp ] && fail "preview left an output file behind"
 expect 1 "list of a missing archive" "$vbltool" list missing.dat

@@ -3,7 +3,7 @@
 # on the kept fuzz corpus: fuzzing runs only on the native build, and
 # pointer-size faults live in the 32-bit one. Compared: check's report with
 # every problem listed (one run over the archives) and its exit status;
-# pcx2bmp's exit status and BMP bytes, for every picture.
+# pcx2bmp's reasons, exit status and BMP bytes, over every picture.
 # Usage: vbltool_verdicts.sh WINE_RUN32 VBLTOOL.exe NATIVE_VBLTOOL CORPUS
 set -uo pipefail
 run32=$1 exe=$2 native=$3 corpus=$4
@@ -22,12 +22,17 @@ cd "$corpus/level" || exit 1
 { ls | VBL_NO_XVFB=1 xargs -n 500 "$run32" "$exe" check --all; echo "status $?"; } >"$work/win32-check" 2>"$work/stderr"
 compare check
 
-# One start of the emulated environment for every picture.
+# pcx2bmp: each program converts every picture in one run (IN... DIR, 500 a
+# run), saying why for each picture it refuses (its own lines, "vbltool: ...").
+into() { # into DIR COMMAND...: COMMAND IN... DIR over every picture here; its reasons
+  local dir=$1 && shift
+  ls | xargs -n 500 sh -c 'dir=$1 && shift && exec "$@" "$dir"' sh "$dir" "$@" 2>&1 >/dev/null | grep '^vbltool: '
+  return "${PIPESTATUS[1]}"
+}
 cd "$corpus/pcx" || exit 1
-for pcx in *; do "$native" pcx2bmp "$pcx" "$work/native/$pcx.bmp" 2>/dev/null; echo "$pcx $?"; done >"$work/native-pcx2bmp"
-"$run32" --command /bin/bash -c 'run=$1 exe=$2 out=$3; shift 3
-  for pcx; do VBL_NO_XVFB=1 "$run" "$exe" pcx2bmp "$pcx" "Z:$out/$pcx.bmp" >/dev/null 2>&1; echo "$pcx $?"; done' \
-  sh "$(dirname "$run32")/wine-run.sh" "$exe" "$work/win32" * >"$work/win32-pcx2bmp" 2>"$work/stderr"
+{ into "$work/native" "$native" pcx2bmp; echo "status $?"; } >"$work/native-pcx2bmp"
+{ VBL_NO_XVFB=1 into "Z:$work/win32" "$run32" "$exe" pcx2bmp; echo "status $?"; } >"$work/win32-pcx2bmp"
+: >"$work/stderr" # the reasons are the output compared
 compare pcx2bmp
 diff -rq "$work/native" "$work/win32" || { echo "FAIL  BMP files differ"; failures=$((failures + 1)); }
 echo "$(ls "$corpus/level" | wc -l) archives, $(ls "$corpus/pcx" | wc -l) pictures; $failures failures"
