@@ -90,7 +90,7 @@ Bytes Runs(size_t n, unsigned seed)
 
 TEST_F(PcxClipTest, CornerIsTheWholePicturesCornerWithTheSameVerdict)
 {
-    if (ReadCalls() < 0) printf("note: _lread calls are not counted here: the reads of corner and whole go unchecked\n");
+    if (ReadCalls() < 0) printf("note: _lread calls are not counted here: the corners' reads are not compared\n");
     const fs::path regressions(VBL_REGRESSION_DIR);
     const fs::path corpus = regressions.parent_path() / "fuzz" / "corpus";
     for (const std::string& path : FilesIn(regressions)) {
