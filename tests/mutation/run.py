@@ -115,7 +115,7 @@ def check_fault(tree, fault):
         name = fault['test'].partition(':')[0]
         rc, out = run(['cmake', '--build', '--preset', 'native', '-j2', '--target'] + TARGETS.get(name, ['all']), tree)
         if rc != 0:
-            return 'NO-BUILD', ' '.join(l for l in out.splitlines() if 'error' in l)[:300]
+            return 'NO-BUILD', ' '.join(l for l in out.splitlines() if 'error:' in l)[:300]
         return ('caught' if run_test(tree, fault['test']) else 'SURVIVED'), ''
     finally:
         with open(path, 'w', encoding='utf-8', newline='') as f:
