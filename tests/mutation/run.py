@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Mutation check: every fault in faults.txt must make its test fail.
 
-Usage: tests/mutation/run.py [--scratch DIR] [--only WORD]
+Usage: tests/mutation/run.py [--scratch DIR] [--only WORD[,WORD...]]
 
 Copies the checkout (its tracked and untracked files, not build/) to a
 scratch folder, builds the native preset there once, then for each fault:
@@ -125,11 +125,12 @@ def check_fault(tree, fault):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split('\n')[0])
     parser.add_argument('--scratch', default=os.path.join(ROOT, 'build', 'mutation'))
-    parser.add_argument('--only', help='the faults whose file or test holds this word')
+    parser.add_argument('--only', help='the faults whose file or test holds one of these comma-separated words')
     args = parser.parse_args()
     faults = read_faults(os.path.join(HERE, 'faults.txt'))
     if args.only:
-        faults = [f for f in faults if args.only in f['file'] or args.only in f['test']]
+        words = args.only.split(',')
+        faults = [f for f in faults if any(w in f['file'] or w in f['test'] for w in words)]
     start = time.time()
     tree = os.path.join(os.path.abspath(args.scratch), 'tree')
     os.makedirs(tree, exist_ok=True)
