@@ -5,6 +5,7 @@
 // what the whole refuses, read the file the same way, and show exactly the
 // whole picture's pixels.
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <set>
@@ -57,7 +58,9 @@ void ExpectCornersOfWhole(const std::string& path, bool bArchive)
         SCOPED_TRACE(std::to_string(clip.lWidth) + " x " + std::to_string(clip.lHeight));
         const Decoded part = Decode(path, bArchive, &clip);
         ASSERT_EQ(part.eRefusal, whole.eRefusal);
-        EXPECT_EQ(part.lReads, whole.lReads);
+        if (ReadCalls() >= 0) {
+            EXPECT_EQ(part.lReads, whole.lReads);
+        }
         if (whole.eRefusal != kPictureMade) continue;
         const char* pszWhat =
             CornerMismatch({&whole.dib.bih, whole.dib.colours.data(), whole.dib.pixels.data()},
@@ -87,6 +90,7 @@ Bytes Runs(size_t n, unsigned seed)
 
 TEST_F(PcxClipTest, CornerIsTheWholePicturesCornerWithTheSameVerdict)
 {
+    if (ReadCalls() < 0) printf("note: _lread calls are not counted here: the corners' reads are not compared\n");
     const fs::path regressions(VBL_REGRESSION_DIR);
     const fs::path corpus = regressions.parent_path() / "fuzz" / "corpus";
     for (const std::string& path : FilesIn(regressions)) {

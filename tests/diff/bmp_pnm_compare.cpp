@@ -2,7 +2,11 @@
 // peer decoder, pixel by pixel. Usage: bmp_pnm_compare MODE OURS.bmp THEIRS.ppm
 //   colours  every pixel has the same RGB colour in both
 //   indices  the palettes may differ: each of our palette indices must stand
-//            for one and the same colour of theirs throughout the picture
+//            for one and the same colour of theirs throughout the picture, and
+//            no two for the same one
+//   defaults the same, both sides showing their own default colours, which
+//            begin with black: index 0 is black in both, so that a picture
+//            with its indices inverted or swapped shows
 // Exit 0 same, 1 different (first difference on stderr), 2 unreadable.
 // Deliberately independent of the decoder's own code.
 #include <cstdint>
@@ -116,7 +120,7 @@ int Differ(const Picture& ours, size_t at, const char* what)
 int main(int argc, char** argv)
 {
     if (argc != 4) {
-        fprintf(stderr, "usage: bmp_pnm_compare colours|indices OURS.bmp THEIRS.ppm\n");
+        fprintf(stderr, "usage: bmp_pnm_compare colours|indices|defaults OURS.bmp THEIRS.ppm\n");
         return 2;
     }
     Picture ours, theirs;
@@ -128,12 +132,20 @@ int main(int argc, char** argv)
         fprintf(stderr, "size %ldx%ld against %ldx%ld\n", ours.width, ours.height, theirs.width, theirs.height);
         return 1;
     }
-    bool byIndex = strcmp(argv[1], "indices") == 0;
+    const bool byDefaults = strcmp(argv[1], "defaults") == 0;
+    const bool byIndex = byDefaults || strcmp(argv[1], "indices") == 0;
     std::map<int, uint32_t> seen;
+    std::map<uint32_t, int> seenBack;
     for (size_t i = 0; i < ours.rgb.size(); ++i) {
         if (byIndex && ours.index[i] >= 0) {
             auto it = seen.emplace(ours.index[i], theirs.rgb[i]).first;
             if (it->second != theirs.rgb[i]) return Differ(ours, i, "index maps to two colours");
+            if (seenBack.emplace(theirs.rgb[i], ours.index[i]).first->second != ours.index[i]) {
+                return Differ(ours, i, "two indices map to one colour");
+            }
+            if (byDefaults && ours.index[i] == 0 && (ours.rgb[i] != 0 || theirs.rgb[i] != 0)) {
+                return Differ(ours, i, "index 0 of the default colours is not black in both");
+            }
         } else if (ours.rgb[i] != theirs.rgb[i]) {
             fprintf(stderr, "theirs #%06X\n", theirs.rgb[i]);
             return Differ(ours, i, "colour");

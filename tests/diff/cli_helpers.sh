@@ -14,3 +14,9 @@ expect() {  # expect STATUS DESCRIPTION COMMAND...
   fi
 }
 fail() { echo "FAIL  $1"; failures=$((failures + 1)); }
+refuses() {  # refuses DESCRIPTION REASON COMMAND...: exit 1 and one line, "vbltool: ..." with REASON in it
+  local what=$1 reason=$2; shift 2
+  expect 1 "$what" "$@"
+  [ "$(wc -l < err.txt)" = 1 ] && grep -q '^vbltool: ' err.txt && grep -qF -- "$reason" err.txt ||
+    fail "$what: wanted one line saying '$reason', got: $(cat err.txt)"
+}
