@@ -32,7 +32,7 @@ for f in "$apt"/sources.list.d/*.sources; do
   [ -n "$found" ] && break
 done
 for f in "$apt"/sources.list "$apt"/sources.list.d/*.list; do
-  [ -z "$found" ] && [ -f "$f" ] || continue
+  if [ -n "$found" ] || [ ! -f "$f" ]; then continue; fi
   # deb [options] URI SUITE COMPONENTS...
   found=$(sed -e 's/#.*//' -e 's/\[[^]]*\]//' "$f" |
     awk '!found && $1 == "deb" && $2 ~ /^https?:\/\// && $3 ~ /^[a-z]+$/ { print $2; found = 1 }')
