@@ -8,11 +8,11 @@
 #
 # Cached in ${VBL_EMU32_DIR:-~/.cache/vbllm-emu32}; safe when several
 # processes start at once, and a set-up that was interrupted starts again
-# from nothing. About 500 MB downloaded, 2 GB on disk.
+# from nothing. About 500 MB downloaded, 2 GB on disk, from the mirror that
+# the machine's apt sources name (VBL_EMU32_MIRROR overrides it).
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 base=${VBL_EMU32_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/vbllm-emu32}
-mirror=${VBL_EMU32_MIRROR:-http://deb.debian.org/debian}
 ready=$base/ready-1
 root=$base/root
 if [ ! -f "$ready" ]; then
@@ -26,6 +26,16 @@ fi
 if [ -f "$ready" ]; then
   echo "$root"
   exit 0
+fi
+
+# The machine's own Debian mirror, so that the set-up fetches wherever the
+# machine is configured to.
+mirror=${VBL_EMU32_MIRROR:-$("$here/apt-mirror.sh" || true)}
+mirror=${mirror%/}
+if [ -z "$mirror" ]; then
+  echo "emu32: no Debian mirror found in /etc/apt/sources.list or /etc/apt/sources.list.d;" \
+    "set VBL_EMU32_MIRROR to one (the URI of a Debian archive that serves bookworm)" >&2
+  exit 1
 fi
 
 started=$(date +%s)
@@ -43,6 +53,7 @@ DEBOOTSTRAP_DIR=$base/debootstrap/usr/share/debootstrap \
   "$base/debootstrap/usr/sbin/debootstrap" --variant=minbase --arch=amd64 bookworm "$root" "$mirror" \
   >"$base/debootstrap.log" 2>&1 || {
   tail -n 20 "$base/debootstrap.log" >&2
+  echo "emu32: debootstrap from $mirror failed (VBL_EMU32_MIRROR names another mirror)" >&2
   exit 1
 }
 cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true

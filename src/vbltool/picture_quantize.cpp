@@ -4,17 +4,12 @@
 #include <cstdint>
 #include <cstring>
 
+#include "picture_median_cut.h"
+#include "picture_palette_search.h"
+
 namespace {
 
-constexpr int kPaletteSize = 256;
 constexpr int kKMeansPasses = 3;
-
-// One distinct colour of the picture and how many pixels have it.
-struct Colour {
-    int c[3];  // red, green, blue
-    int64_t llCount;
-    uint32_t uId;  // its index in the ColourTable
-};
 
 // The distinct colours, in ascending order of their 24-bit value, and for
 // each pixel the index of its colour among them.
@@ -63,192 +58,9 @@ ColourTable CountColours(const RgbImage& image)
     return table;
 }
 
-// A median-cut box: colours [uBegin, uEnd) of the work array, their pixel
-// count, and per channel the sums of values and of squared values.
-struct Box {
-    size_t uBegin, uEnd;
-    int64_t llCount;
-    int64_t s[3], q[3];
-    int64_t llError;  // sum of squared distances to the mean (rounded down)
-};
-
-int64_t BoxError(const Box& box)
-{
-    int64_t ll = 0;
-    for (int c = 0; c < 3; ++c) ll += box.q[c] - box.s[c] * box.s[c] / box.llCount;
-    return ll;
-}
-
-// Sums of the colours with channel value v, for one box along one channel.
-struct AxisHistogram {
-    int64_t n[256], s[256][3], q[256][3];
-};
-
-void FillHistogram(const std::vector<Colour>& work, const Box& box, int nAxis, AxisHistogram* pHist)
-{
-    memset(pHist, 0, sizeof(*pHist));
-    for (size_t i = box.uBegin; i < box.uEnd; ++i) {
-        const Colour& col = work[i];
-        const int v = col.c[nAxis];
-        pHist->n[v] += col.llCount;
-        for (int c = 0; c < 3; ++c) {
-            pHist->s[v][c] += col.llCount * col.c[c];
-            pHist->q[v][c] += col.llCount * col.c[c] * col.c[c];
-        }
-    }
-}
-
-// The channel along which the box spreads most (n * variance * n).
-int WidestAxis(const Box& box)
-{
-    int nAxis = 0;
-    int64_t llBest = -1;
-    for (int c = 0; c < 3; ++c) {
-        const int64_t ll = box.llCount * box.q[c] - box.s[c] * box.s[c];
-        if (ll > llBest) {
-            llBest = ll;
-            nAxis = c;
-        }
-    }
-    return nAxis;
-}
-
-// The value t that leaves the least error when values <= t go left: the one
-// that maximises the sum over channels of sL^2 / nL + sR^2 / nR.
-int BestCut(const Box& box, const AxisHistogram& hist, Box* pLeft)
-{
-    Box left = {0, 0, 0, {0, 0, 0}, {0, 0, 0}, 0};
-    int nBest = -1;
-    int64_t llBestGain = -1;
-    for (int v = 0; v < 255; ++v) {
-        if (!hist.n[v]) continue;
-        left.llCount += hist.n[v];
-        for (int c = 0; c < 3; ++c) left.s[c] += hist.s[v][c], left.q[c] += hist.q[v][c];
-        const int64_t llRight = box.llCount - left.llCount;
-        if (!llRight) break;
-        int64_t llGain = 0;
-        for (int c = 0; c < 3; ++c) {
-            const int64_t llRs = box.s[c] - left.s[c];
-            llGain += left.s[c] * left.s[c] / left.llCount + llRs * llRs / llRight;
-        }
-        if (llGain > llBestGain) {
-            llBestGain = llGain;
-            nBest = v;
-            *pLeft = left;
-        }
-    }
-    return nBest;
-}
-
-// Splits box in two (false when all its colours are one); the work array's
-// range is partitioned in place, the colours <= the cut first.
-bool SplitBox(std::vector<Colour>* pWork, Box* pBox, Box* pNew)
-{
-    const int nAxis = WidestAxis(*pBox);
-    AxisHistogram hist;
-    FillHistogram(*pWork, *pBox, nAxis, &hist);
-    Box left;
-    const int nCut = BestCut(*pBox, hist, &left);
-    if (nCut < 0) return false;
-    size_t uMid = pBox->uBegin;
-    for (size_t i = pBox->uBegin; i < pBox->uEnd; ++i) {
-        if ((*pWork)[i].c[nAxis] <= nCut) std::swap((*pWork)[i], (*pWork)[uMid++]);
-    }
-    Box right = *pBox;
-    right.uBegin = uMid;
-    right.llCount -= left.llCount;
-    for (int c = 0; c < 3; ++c) right.s[c] -= left.s[c], right.q[c] -= left.q[c];
-    left.uBegin = pBox->uBegin;
-    left.uEnd = uMid;
-    left.llError = BoxError(left);
-    right.llError = BoxError(right);
-    *pBox = left;
-    *pNew = right;
-    return true;
-}
-
 int RoundedMean(int64_t llSum, int64_t llCount)
 {
     return static_cast<int>((2 * llSum + llCount) / (2 * llCount));
-}
-
-// Median cut: the box of largest error is split until there are nWanted.
-std::vector<Box> MedianCut(std::vector<Colour>* pWork, int nWanted)
-{
-    Box all = {0, pWork->size(), 0, {0, 0, 0}, {0, 0, 0}, 0};
-    for (const Colour& col : *pWork) {
-        all.llCount += col.llCount;
-        for (int c = 0; c < 3; ++c) all.s[c] += col.llCount * col.c[c], all.q[c] += col.llCount * col.c[c] * col.c[c];
-    }
-    all.llError = BoxError(all);
-    std::vector<Box> boxes(1, all);
-    while (static_cast<int>(boxes.size()) < nWanted) {
-        size_t uWorst = 0;
-        for (size_t i = 1; i < boxes.size(); ++i) {
-            if (boxes[i].llError > boxes[uWorst].llError) uWorst = i;
-        }
-        Box added;
-        if (boxes[uWorst].llError == 0 || !SplitBox(pWork, &boxes[uWorst], &added)) break;
-        boxes.push_back(added);
-    }
-    return boxes;
-}
-
-int SquaredDistance(const int* a, const int* b)
-{
-    return (a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) + (a[2] - b[2]) * (a[2] - b[2]);
-}
-
-// Nearest palette entry by squared RGB distance, searched from a guess g: an
-// entry c can be nearer to x than g only if |gc| <= 2 |gx| (triangle
-// inequality), so each entry keeps the others in order of distance and the
-// search stops at the first one beyond that. A good guess (the entry chosen
-// before) makes it a few steps.
-constexpr int kNeighbours = 32;
-
-struct PaletteSearch {
-    int nCount;
-    // Row i: the kNeighbours entries j nearest to entry i (i included), as
-    // (squared distance << 8) | j, ascending. A search that would need more
-    // compares every entry.
-    std::vector<uint32_t> neighbours;
-};
-
-void PrepareSearch(const int aPalette[][3], int nCount, PaletteSearch* pSearch)
-{
-    pSearch->nCount = nCount;
-    pSearch->neighbours.assign(static_cast<size_t>(kPaletteSize) * kNeighbours, UINT32_MAX);
-    uint32_t aKeys[kPaletteSize];
-    const int nKept = std::min(nCount, kNeighbours);
-    for (int i = 0; i < nCount; ++i) {
-        for (int j = 0; j < nCount; ++j) {
-            aKeys[j] =
-                (static_cast<uint32_t>(SquaredDistance(aPalette[i], aPalette[j])) << 8) | static_cast<uint32_t>(j);
-        }
-        std::partial_sort(aKeys, aKeys + nKept, aKeys + nCount);
-        std::copy(aKeys, aKeys + nKept, &pSearch->neighbours[static_cast<size_t>(i) * kNeighbours]);
-    }
-}
-
-// rgb: the colour sought; nGuess: an entry likely to be close. Ties go to the
-// lower palette index.
-int NearestEntry(const PaletteSearch& search, const int aPalette[][3], const int rgb[3], int nGuess)
-{
-    int nBest = nGuess;
-    const int nGuessDist = SquaredDistance(aPalette[nGuess], rgb);
-    int nBestDist = nGuessDist;
-    auto Consider = [&](int j) {
-        const int d = SquaredDistance(aPalette[j], rgb);
-        if (d < nBestDist || (d == nBestDist && j < nBest)) nBestDist = d, nBest = j;
-    };
-    const uint32_t uLimit = 4 * static_cast<uint32_t>(nGuessDist);
-    const uint32_t* pRow = &search.neighbours[static_cast<size_t>(nGuess) * kNeighbours];
-    for (int k = 0; k < kNeighbours; ++k) {
-        if (pRow[k] == UINT32_MAX || (pRow[k] >> 8) > uLimit) return nBest;
-        Consider(static_cast<int>(pRow[k] & 255));
-    }
-    for (int j = 0; j < search.nCount; ++j) Consider(j);
-    return nBest;
 }
 
 // Gives each colour its nearest entry, then moves each entry to the mean of
