@@ -1,0 +1,99 @@
+// The preview at the display's DPI (VBL_DPI, 96 when unset; ctest runs this
+// test in a Wine prefix set to each DPI): at the template's right edge, right
+// of every control, and the viewer's added width is all picture.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "dialog_driver.h"
+#include "pcx_writer.h"
+#include "resource.h"
+
+namespace {
+
+// Larger than the area at every scale checked. RampPalette768's colours.
+constexpr int kSide = 512;
+COLORREF PicColour(LONG x, LONG y)
+{
+    const int k = (x + 7 * y) & 0xFF;
+    return RGB(k, 255 - k, k ^ 0x5A);
+}
+
+std::string LargePictureLevel()
+{
+    Bytes decoded;  // the palette index is the red part
+    for (int i = 0; i < kSide * kSide; ++i) decoded.push_back(GetRValue(PicColour(i % kSide, i / kSide)));
+    const Bytes palette = RampPalette768();
+    return AsString(
+        LevelArchive({{NameField("level.pcx"), PcxFile(PcxShape(8, 1, kSide, kSide, kSide), decoded, &palette)}}));
+}
+
+COLORREF PixelAt(HWND hWnd, LONG x, LONG y)
+{
+    HDC hdc = GetDC(hWnd);
+    const COLORREF c = GetPixel(hdc, x, y);
+    ReleaseDC(hWnd, hdc);
+    return c;
+}
+
+RECT RectInClient(HWND hDlg, HWND hWnd)
+{
+    RECT rc = {};
+    GetWindowRect(hWnd, &rc);
+    MapWindowPoints(nullptr, hDlg, reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+
+LONG ControlsRight(HWND hDlg)
+{
+    LONG right = 0;
+    for (HWND h = GetWindow(hDlg, GW_CHILD); h != nullptr; h = GetWindow(h, GW_HWNDNEXT)) {
+        if (IsWindowVisible(h)) right = std::max(right, RectInClient(hDlg, h).right);
+    }
+    return right;
+}
+
+TEST(DisplayScaleTest, PictureStartsAtTheTemplatesEdgeRightOfEveryControl)
+{
+    const char* pszDpi = std::getenv("VBL_DPI");
+    const int nDpi = pszDpi != nullptr ? std::atoi(pszDpi) : 96;
+    HDC hScreen = GetDC(nullptr);
+    ASSERT_EQ(GetDeviceCaps(hScreen, LOGPIXELSY), nDpi) << "the Wine prefix is not set to this DPI";
+    ReleaseDC(nullptr, hScreen);
+    GameFolder folder;
+    folder.AddFile("levels\\large.dat", LargePictureLevel());
+    MessageBoxCapture boxes;
+    HWND hDlg = CreateMainDialog();
+
+    // Measured on the dialog itself: the template's right edge is the client
+    // area's with the viewer off; the heading label stands 4 units down.
+    RECT rc;
+    GetClientRect(hDlg, &rc);
+    HWND hHeading = GetWindow(hDlg, GW_CHILD);
+    ASSERT_EQ(ItemText(hDlg, GetDlgCtrlID(hHeading)), "Choisis un niveau parmi");
+    const POINT origin = {rc.right, RectInClient(hDlg, hHeading).top};
+    EXPECT_TRUE(nDpi != 96 || (origin.x == 263 && origin.y == 7)) << origin.x << ", " << origin.y;
+    const LONG lControlsRight = ControlsRight(hDlg);
+    EXPECT_LE(lControlsRight, origin.x);
+
+    Click(hDlg, IDC_VIEWER);
+    SelectEntry(hDlg, 0);
+    GetClientRect(hDlg, &rc);
+    EXPECT_EQ(rc.right - origin.x, 407);
+    // The picture's corners, a neighbour of one and a pixel inside, 1:1.
+    const LONG x = rc.right - 1 - origin.x, y = rc.bottom - 1 - origin.y;
+    for (const POINT p : {POINT{0, 0}, {1, 0}, {0, 1}, {x, 0}, {0, y}, {x, y}, {200, 100}}) {
+        EXPECT_EQ(PixelAt(hDlg, origin.x + p.x, origin.y + p.y), PicColour(p.x, p.y)) << p.x << ", " << p.y;
+    }
+    EXPECT_NE(PixelAt(hDlg, origin.x - 1, origin.y), PicColour(0, 0)) << "picture left of the origin";
+    EXPECT_TRUE(boxes.Boxes().empty());
+    std::printf(
+        "%d DPI: client area %ld x %ld with the viewer on, picture at (%ld, %ld), "
+        "rightmost control ends at x %ld\n",
+        nDpi, rc.right, rc.bottom, origin.x, origin.y, lControlsRight);
+    CloseMainDialog(hDlg);
+}
+
+}  // namespace
