@@ -28,21 +28,23 @@ flock 9
 # too (the emulated 32-bit environment), plain "wine" would start them emulated.
 wine64=wine
 [ -x /usr/lib/wine/wine ] && wine64=/usr/lib/wine/wine64
+# A new marker makes every prefix anew, the copies at other DPIs with it.
+ready=.vbl-ready-2
 
 if [ -n "$dpi" ]; then
-  [ -f "$WINEPREFIX/.vbl-ready-dpi-$dpi" ] && exit 0
-  [ -f "$base/.vbl-ready-2" ] || { echo "wine-prefix: $base is not ready" >&2; exit 2; }
+  [ -f "$WINEPREFIX/$ready-dpi-$dpi" ] && exit 0
+  [ -f "$base/$ready" ] || { echo "wine-prefix: $base is not ready" >&2; exit 2; }
   find "$WINEPREFIX" -mindepth 1 -delete
   cp -a "$base/." "$WINEPREFIX/"
   for key in 'HKCU\Control Panel\Desktop' 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'; do
     "$wine64" reg add "$key" /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
   done
   wineserver -w || true
-  touch "$WINEPREFIX/.vbl-ready-dpi-$dpi"
+  touch "$WINEPREFIX/$ready-dpi-$dpi"
   exit 0
 fi
 
-if [ ! -f "$WINEPREFIX/.vbl-ready-2" ]; then
+if [ ! -f "$WINEPREFIX/$ready" ]; then
   WINEDEBUG=-all "$wine64" wineboot -i >/dev/null 2>&1 || true
   wineserver -w || true
   fonts="$WINEPREFIX/drive_c/windows/Fonts"
@@ -53,5 +55,5 @@ if [ ! -f "$WINEPREFIX/.vbl-ready-2" ]; then
   "$wine64" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
   "$wine64" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f >/dev/null 2>&1
   wineserver -w || true
-  touch "$WINEPREFIX/.vbl-ready-2"
+  touch "$WINEPREFIX/$ready"
 fi

@@ -2,9 +2,9 @@
 #pragma once
 #include <windows.h>
 
-INT_PTR CALLBACK MainDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam);
-
 #include "preview/preview_area.h"
+
+INT_PTR CALLBACK MainDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
 // How much the viewer toggle widens the dialog, in pixels: the room for the
 // picture right of the template's edge, the same at every DPI.
