@@ -60,8 +60,9 @@ TEST(DisplayScaleTest, PictureStartsAtTheTemplatesEdgeRightOfEveryControl)
     const char* pszDpi = std::getenv("VBL_DPI");
     const int nDpi = pszDpi != nullptr ? std::atoi(pszDpi) : 96;
     HDC hScreen = GetDC(nullptr);
-    ASSERT_EQ(GetDeviceCaps(hScreen, LOGPIXELSY), nDpi) << "the Wine prefix is not set to this DPI";
+    const int nScreenDpi = GetDeviceCaps(hScreen, LOGPIXELSY);
     ReleaseDC(nullptr, hScreen);
+    ASSERT_EQ(nScreenDpi, nDpi) << "the Wine prefix is not set to this DPI";
     GameFolder folder;
     folder.AddFile("levels\\large.dat", LargePictureLevel());
     MessageBoxCapture boxes;
