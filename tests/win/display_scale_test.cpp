@@ -3,7 +3,6 @@
 // of every control, and the viewer's added width is all picture.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -30,70 +29,53 @@ std::string LargePictureLevel()
         LevelArchive({{NameField("level.pcx"), PcxFile(PcxShape(8, 1, kSide, kSide, kSide), decoded, &palette)}}));
 }
 
-COLORREF PixelAt(HWND hWnd, LONG x, LONG y)
+// The smallest rectangle holding every visible control, in client pixels.
+RECT ControlsBox(HWND hDlg)
 {
-    HDC hdc = GetDC(hWnd);
-    const COLORREF c = GetPixel(hdc, x, y);
-    ReleaseDC(hWnd, hdc);
-    return c;
-}
-
-RECT RectInClient(HWND hDlg, HWND hWnd)
-{
-    RECT rc = {};
-    GetWindowRect(hWnd, &rc);
-    MapWindowPoints(nullptr, hDlg, reinterpret_cast<POINT*>(&rc), 2);
-    return rc;
-}
-
-LONG ControlsRight(HWND hDlg)
-{
-    LONG right = 0;
+    RECT box = {};
     for (HWND h = GetWindow(hDlg, GW_CHILD); h != nullptr; h = GetWindow(h, GW_HWNDNEXT)) {
-        if (IsWindowVisible(h)) right = std::max(right, RectInClient(hDlg, h).right);
+        RECT rc;
+        if (IsWindowVisible(h) && GetWindowRect(h, &rc)) UnionRect(&box, &box, &rc);
     }
-    return right;
+    MapWindowPoints(nullptr, hDlg, reinterpret_cast<POINT*>(&box), 2);
+    return box;
 }
 
 TEST(DisplayScaleTest, PictureStartsAtTheTemplatesEdgeRightOfEveryControl)
 {
     const char* pszDpi = std::getenv("VBL_DPI");
     const int nDpi = pszDpi != nullptr ? std::atoi(pszDpi) : 96;
-    HDC hScreen = GetDC(nullptr);
-    const int nScreenDpi = GetDeviceCaps(hScreen, LOGPIXELSY);
-    ReleaseDC(nullptr, hScreen);
-    ASSERT_EQ(nScreenDpi, nDpi) << "the Wine prefix is not set to this DPI";
     GameFolder folder;
     folder.AddFile("levels\\large.dat", LargePictureLevel());
     MessageBoxCapture boxes;
     HWND hDlg = CreateMainDialog();
 
     // Measured on the dialog itself: the template's right edge is the client
-    // area's with the viewer off; the heading label stands 4 units down.
+    // area's with the viewer off; the topmost control, the heading, stands 4
+    // units down.
     RECT rc;
     GetClientRect(hDlg, &rc);
-    HWND hHeading = GetWindow(hDlg, GW_CHILD);
-    ASSERT_EQ(ItemText(hDlg, GetDlgCtrlID(hHeading)), "Choisis un niveau parmi");
-    const POINT origin = {rc.right, RectInClient(hDlg, hHeading).top};
+    const RECT controls = ControlsBox(hDlg);
+    const POINT origin = {rc.right, controls.top};
     EXPECT_TRUE(nDpi != 96 || (origin.x == 263 && origin.y == 7)) << origin.x << ", " << origin.y;
-    const LONG lControlsRight = ControlsRight(hDlg);
-    EXPECT_LE(lControlsRight, origin.x);
+    EXPECT_LE(controls.right, origin.x);
 
     Click(hDlg, IDC_VIEWER);
     SelectEntry(hDlg, 0);
     GetClientRect(hDlg, &rc);
     EXPECT_EQ(rc.right - origin.x, 407);
+    HDC hdc = GetDC(hDlg);
+    EXPECT_EQ(GetDeviceCaps(hdc, LOGPIXELSY), nDpi) << "the Wine prefix is not set to this DPI";
     // The picture's corners, a neighbour of one and a pixel inside, 1:1.
     const LONG x = rc.right - 1 - origin.x, y = rc.bottom - 1 - origin.y;
     for (const POINT p : {POINT{0, 0}, {1, 0}, {0, 1}, {x, 0}, {0, y}, {x, y}, {200, 100}}) {
-        EXPECT_EQ(PixelAt(hDlg, origin.x + p.x, origin.y + p.y), PicColour(p.x, p.y)) << p.x << ", " << p.y;
+        EXPECT_EQ(GetPixel(hdc, origin.x + p.x, origin.y + p.y), PicColour(p.x, p.y)) << p.x << ", " << p.y;
     }
-    EXPECT_EQ(PixelAt(hDlg, origin.x - 1, origin.y), PixelAt(hDlg, 0, rc.bottom - 1)) << "not the dialog's ground";
+    EXPECT_EQ(GetPixel(hdc, origin.x - 1, origin.y), GetPixel(hdc, 0, rc.bottom - 1)) << "not the dialog's ground";
+    ReleaseDC(hDlg, hdc);
     EXPECT_TRUE(boxes.Boxes().empty());
-    std::printf(
-        "%d DPI: client area %ld x %ld with the viewer on, picture at (%ld, %ld), "
-        "rightmost control ends at x %ld\n",
-        nDpi, rc.right, rc.bottom, origin.x, origin.y, lControlsRight);
+    std::printf("%d DPI: client area %ld x %ld, picture at (%ld, %ld), controls end at x %ld\n", nDpi, rc.right,
+                rc.bottom, origin.x, origin.y, controls.right);
     CloseMainDialog(hDlg);
 }
 
