@@ -2,6 +2,9 @@
 #pragma once
 
 #define IDD_MAIN 101
+// The main dialog's size in dialog units: its width with the viewer off.
+#define IDD_MAIN_WIDTH 175
+#define IDD_MAIN_HEIGHT 166
 #define IDI_APP 1
 
 #define IDC_LEVELLIST 1000

@@ -3,6 +3,7 @@
 #include "catalogue/level_list.h"
 #include "catalogue/random_choice.h"
 #include "launcher/launcher.h"
+#include "preview/preview_bitmap.h"
 #include "preview/preview_load.h"
 #include "resource.h"
 
@@ -31,6 +32,7 @@ void SetAppIcon(HWND hDlg, WPARAM which)
 
 void InitDialog(HWND hDlg)
 {
+    SetPreviewOrigin(hDlg);
     SetAppIcon(hDlg, ICON_SMALL);
     SetAppIcon(hDlg, ICON_BIG);
     if (AddLevelsFiles(hDlg) == 0) {

@@ -115,6 +115,16 @@ HBITMAP DibToBitmap(HBITMAP hDib, HWND hDlg)
     return hBitmap;
 }
 
+POINT g_ptPreviewOrigin = {0, 0};
+
+void SetPreviewOrigin(HWND hDlg)
+{
+    RECT rc = {kPreviewLeftDlu, kPreviewTopDlu, kPreviewLeftDlu, kPreviewTopDlu};
+    MapDialogRect(hDlg, &rc);
+    g_ptPreviewOrigin.x = rc.left;
+    g_ptPreviewOrigin.y = rc.top;
+}
+
 void Paint(HBITMAP hBitmap, HWND hDlg)
 {
     if (hBitmap == nullptr) return;
@@ -126,7 +136,7 @@ void Paint(HBITMAP hBitmap, HWND hDlg)
     if (hdcMem != nullptr) {
         HGDIOBJ hOld = SelectObject(hdcMem, hBitmap);
         if (hOld != nullptr && hOld != HGDI_ERROR) {
-            BitBlt(hdc, kPreviewLeft, kPreviewTop, bm.bmWidth, bm.bmHeight, hdcMem, 0, 0, SRCCOPY);
+            BitBlt(hdc, g_ptPreviewOrigin.x, g_ptPreviewOrigin.y, bm.bmWidth, bm.bmHeight, hdcMem, 0, 0, SRCCOPY);
             SelectObject(hdcMem, hOld);
         }
         DeleteDC(hdcMem);

@@ -13,7 +13,14 @@
 // result and deletes it with DeleteObject.
 HBITMAP DibToBitmap(HBITMAP hDib, HWND hDlg);
 
-// Copies hBitmap 1:1 to (263, 7) of hDlg's client area at once, outside any
-// paint cycle; the window clips what falls beyond its edge. A null bitmap
-// draws nothing.
+// Where Paint puts the picture's top-left corner in the main dialog's client
+// area, in pixels: kPreviewLeftDlu, kPreviewTopDlu in the dialog's own font,
+// so beside the controls however large the font and the DPI make them.
+// Owned here; set once by SetPreviewOrigin when the dialog starts.
+extern POINT g_ptPreviewOrigin;
+void SetPreviewOrigin(HWND hDlg);
+
+// Copies hBitmap 1:1 to g_ptPreviewOrigin of hDlg's client area at once,
+// outside any paint cycle; the window clips what falls beyond its edge. A
+// null bitmap draws nothing.
 void Paint(HBITMAP hBitmap, HWND hDlg);

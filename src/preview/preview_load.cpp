@@ -53,9 +53,10 @@ void LoadPreview(HWND hDlg)
 bool MeasurePreviewCorner(HWND hDlg, PcxClip* pCorner)
 {
     RECT rc;
-    if (!GetClientRect(hDlg, &rc) || rc.right <= kPreviewLeft || rc.bottom <= kPreviewTop) return false;
-    pCorner->lWidth = rc.right - kPreviewLeft;
-    pCorner->lHeight = rc.bottom - kPreviewTop;
+    const POINT pt = g_ptPreviewOrigin;
+    if (!GetClientRect(hDlg, &rc) || rc.right <= pt.x || rc.bottom <= pt.y) return false;
+    pCorner->lWidth = rc.right - pt.x;
+    pCorner->lHeight = rc.bottom - pt.y;
     return true;
 }
 

@@ -14,8 +14,8 @@ extern int g_bViewerActive;
 // Reads the selected level's picture (only the corner that the dialog shows)
 // and paints it; nothing while the viewer is off.
 void LoadPreview(HWND hDlg);
-// The part of a picture that hDlg's client area can show from (263, 7): its
-// size measured now, so that it is right at any font size and DPI. False
+// The part of a picture that hDlg's client area can show from
+// g_ptPreviewOrigin: its size measured now, from the window's size. False
 // when the area shows none of it (a minimised dialog): only the whole
 // picture is then sure to be right when it comes back.
 bool MeasurePreviewCorner(HWND hDlg, PcxClip* pCorner);

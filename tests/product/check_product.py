@@ -227,7 +227,7 @@ OLDEST_WINDOWS_IMPORTS = {
     'user32.dll': set("""
         BeginPaint DialogBoxParamA EndDialog EndPaint GetClientRect GetDC GetDlgItem GetWindowRect InvalidateRect
         LoadIconA MessageBoxA PostMessageA PostQuitMessage RedrawWindow ReleaseDC SendDlgItemMessageA SendMessageA
-        SetDlgItemInt SetWindowPos""".split()),
+        SetDlgItemInt SetWindowPos MapDialogRect""".split()),
     'gdi32.dll': set("""
         BitBlt CreateCompatibleDC CreateDIBitmap DeleteDC DeleteObject GetDeviceCaps GetObjectA
         SelectObject""".split()),

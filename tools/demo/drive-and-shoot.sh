@@ -28,5 +28,8 @@ xdotool key Tab space
 sleep 1.5
 import -window root "$VBL_SCREENSHOT"
 echo "screenshot: $VBL_SCREENSHOT"
-WINEPREFIX=${VBL_WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/vbllm-wine} wineserver -k 2>/dev/null || true
+# The prefix that cmake/wine-run.sh ran it in (one of its own at a DPI other than 96).
+prefix=${VBL_WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/vbllm-wine}
+case "${VBL_DPI:-96}" in 96) ;; *) prefix=$prefix-dpi$VBL_DPI ;; esac
+WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
 wait "$pid" 2>/dev/null || true
