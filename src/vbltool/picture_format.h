@@ -1,0 +1,11 @@
+// Why stb_image cannot read a file, told by what the file is: a format
+// vbltool does not read, or one it reads but not in this variant.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// A one-line reason for a file that no decoder took: the format found by its
+// first bytes and what to do about it, or, when nothing is recognised, that
+// it is not a picture vbltool reads.
+std::string UnreadablePictureReason(const std::vector<unsigned char>& data);
