@@ -150,6 +150,10 @@ bool LoadWithStb(const std::vector<unsigned char>& data, RgbImage* pImage, std::
         *pstrReason = UnreadablePictureReason(data);
         return false;
     }
+    if (nWidth < 1 || nHeight < 1) {
+        *pstrReason = "the picture has no pixels";
+        return false;
+    }
     if (int64_t{nWidth} * nHeight > kPcxMaxPixels) {
         *pstrReason = TooManyPixels(nWidth, nHeight);
         return false;

@@ -137,6 +137,7 @@ convert few.ppm -compress none bmp3:- | head -c 5000 > plain-cut.bmp
 cp rle8.bmp top-down.bmp && printf '\xe9\xff\xff\xff' | dd of=top-down.bmp bs=1 seek=22 conv=notrunc status=none
 cp rle8.bmp jpeg.bmp && printf '\x04' | dd of=jpeg.bmp bs=1 seek=30 conv=notrunc status=none
 cp rle8.bmp huge.bmp && printf '\x28\x23\x00\x00\x40\x1f' | dd of=huge.bmp bs=1 seek=18 conv=notrunc status=none
+cp wide.bmp no-rows.bmp && printf '\0\0\0\0' | dd of=no-rows.bmp bs=1 seek=22 conv=notrunc status=none
 convert few.ppm few.webp && convert few.ppm few.tif
 while IFS='|' read -r input reason; do
   expect 1 "picture refuses $input" "$vbltool" picture "$input" refused.pcx
@@ -146,6 +147,7 @@ $(for f in rle4-cut*.bmp logo-cut.bmp plain-cut.bmp; do echo "$f|the file ends b
 top-down.bmp|a top-down BMP with run-length compression (BI_RLE8), which vbltool cannot read: save it as PNG
 jpeg.bmp|a BMP holding a JPEG (BI_JPEG), which vbltool cannot read
 huge.bmp|9000 x 8000
+no-rows.bmp|no pixels
 few.webp|a WebP picture, which
 few.tif|a TIFF picture, which
 few.ppm|a PPM picture, which
