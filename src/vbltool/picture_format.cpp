@@ -51,6 +51,21 @@ std::string BmpReason(const std::vector<unsigned char>& data)
     return std::string(sz) + kSaveAsPng;
 }
 
+// The DHT segment at uAt (just past its marker): each table's 16 counts must
+// add up to 256 at most.
+bool HuffmanTablesFit(const std::vector<unsigned char>& data, size_t uAt)
+{
+    if (data.size() - uAt < 2) return true;
+    const size_t uEnd = uAt + ((data[uAt] << 8) | data[uAt + 1]);
+    for (size_t i = uAt + 2; i < uEnd && i < data.size(); ++i) {
+        size_t uCodes = 0;  // counts past the end of the file are 0 to stb_image
+        for (size_t k = 1; k <= 16 && i + k < data.size(); ++k) uCodes += data[i + k];
+        if (uCodes > 256) return false;
+        i += 16 + uCodes;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string UnreadablePictureReason(const std::vector<unsigned char>& data)
@@ -73,4 +88,27 @@ std::string UnreadablePictureReason(const std::vector<unsigned char>& data)
     }
     if (pszFound) return std::string(pszFound) + kSaveAsPng;
     return "not a PNG, BMP, JPEG, TGA, GIF or PCX picture (unknown image type)";
+}
+
+const char* JpegHuffmanFault(const std::vector<unsigned char>& data)
+{
+    size_t i = 0;
+    while (i < data.size() && data[i] == 0xff) ++i;
+    if (i == 0 || i >= data.size() || data[i] != 0xd8) return nullptr;  // not a JPEG to stb_image
+    // Marker by marker, each segment skipped by its length. Between them, in
+    // entropy-coded data, a marker is 0xff and a byte neither 0 nor a restart.
+    for (++i; i + 1 < data.size(); ++i) {
+        if (data[i] != 0xff) continue;
+        size_t m = i + 1;
+        while (m < data.size() && data[m] == 0xff) ++m;
+        if (m >= data.size()) break;
+        const unsigned char bMarker = data[m];
+        i = m;
+        if (bMarker == 0 || bMarker == 1 || (bMarker >= 0xd0 && bMarker <= 0xd9)) continue;
+        if (bMarker == 0xc4 && !HuffmanTablesFit(data, m + 1)) {
+            return "a JPEG whose Huffman table holds more than 256 codes, which vbltool cannot read";
+        }
+        if (data.size() - m > 2) i = m + ((data[m + 1] << 8) | data[m + 2]);
+    }
+    return nullptr;
 }

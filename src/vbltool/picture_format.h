@@ -9,3 +9,8 @@
 // first bytes and what to do about it, or, when nothing is recognised, that
 // it is not a picture vbltool reads.
 std::string UnreadablePictureReason(const std::vector<unsigned char>& data);
+
+// Null, or why a JPEG must not reach stb_image: a Huffman table of more than
+// 256 codes, which stb_image 2.27 builds past the end of its table. Every
+// table is checked, in the headers and between the scans.
+const char* JpegHuffmanFault(const std::vector<unsigned char>& data);

@@ -212,6 +212,10 @@ bool LoadPicture(const char* pszPath, RgbImage* pImage, std::string* pstrReason)
         return false;
     }
     if (LooksLikePcx(data)) return LoadPcx(pszPath, data, pImage, pstrReason);
+    if (const char* pszFault = JpegHuffmanFault(data)) {
+        *pstrReason = pszFault;
+        return false;
+    }
     BmpLayout layout;
     if (ReadBmpLayout(data, &layout) && IsPaletteBmp(layout)) return LoadPaletteBmp(data, layout, pImage, pstrReason);
     return LoadWithStb(data, pImage, pstrReason);

@@ -139,6 +139,7 @@ cp rle8.bmp jpeg.bmp && printf '\x04' | dd of=jpeg.bmp bs=1 seek=30 conv=notrunc
 cp rle8.bmp huge.bmp && printf '\x28\x23\x00\x00\x40\x1f' | dd of=huge.bmp bs=1 seek=18 conv=notrunc status=none
 cp wide.bmp no-rows.bmp && printf '\0\0\0\0' | dd of=no-rows.bmp bs=1 seek=22 conv=notrunc status=none
 convert few.ppm few.webp && convert few.ppm few.tif
+{ printf '\xff\xd8\xff\xc4\x00\x13\x00'; printf '\xff%.0s' $(seq 16); } > huffman.jpg
 while IFS='|' read -r input reason; do
   expect 1 "picture refuses $input" "$vbltool" picture "$input" refused.pcx
   [ "$(wc -l < err.txt)" = 1 ] && grep -qF "$reason" err.txt || fail "$input: said $(cat err.txt)"
@@ -148,6 +149,7 @@ top-down.bmp|a top-down BMP with run-length compression (BI_RLE8), which vbltool
 jpeg.bmp|a BMP holding a JPEG (BI_JPEG), which vbltool cannot read
 huge.bmp|9000 x 8000
 no-rows.bmp|no pixels
+huffman.jpg|a JPEG whose Huffman table holds more than 256 codes
 few.webp|a WebP picture, which
 few.tif|a TIFF picture, which
 few.ppm|a PPM picture, which

@@ -18,6 +18,7 @@
 
 #include "bmp_rle.h"
 #include "fuzz_check.h"
+#include "picture_format.h"
 #include "picture_image.h"
 #include "picture_stb.h"
 #include "preview/pcx_decoder.h"
@@ -38,7 +39,7 @@ bool LargeButTaken(const uint8_t* pData, size_t cbData)
     int nWidth = 0, nHeight = 0, nChannels = 0;
     if (ReadBmpLayout(data, &layout)) {
         llPixels = layout.llWidth * (layout.llHeight < 0 ? -layout.llHeight : layout.llHeight);
-    } else if (cbData <= INT32_MAX &&
+    } else if (cbData <= INT32_MAX && !JpegHuffmanFault(data) &&
                stbi_info_from_memory(pData, static_cast<int>(cbData), &nWidth, &nHeight, &nChannels)) {
         llPixels = int64_t{nWidth} * nHeight;
     }
