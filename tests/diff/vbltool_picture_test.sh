@@ -108,5 +108,54 @@ done
 expect 0 "preview to PNG" "$vbltool" preview shot.dat preview.PNG
 same_pixels out.bmp preview.PNG || fail "preview's PNG is not pcx2bmp's picture"
 
+# Palette BMPs, run-length ones with every escape, and 16-bit PNGs keep
+# exactly their colours (16-bit channels rounded as netpbm rounds them). What
+# run-length data never reaches is colour 0, an index past the table black.
+rle_bmp() { python3 "$(dirname "$0")/rle_bmp.py" "$@" || fail "rle_bmp.py $*"; }
+rle_bmp rle8 8 37 23 1; rle_bmp rle4 4 37 23 2; rle_bmp edge edge
+rle_bmp rle8-v5 8 100 60 3 124; rle_bmp rle4-v4 4 31 9 4 108; rle_bmp short-table 8 50 20 5 56 100
+convert logo: logo.bmp  # ImageMagick's default for palette pictures: BI_RLE8
+convert logo: -crop 407x263+0+0 +repage logo-corner.ppm
+convert few.ppm -depth 16 few16.png
+convert small.png +dither -colors 64 -depth 16 deep.png && pngtopnm deep.png | pnmdepth 255 > deep.ppm
+while read -r input want option; do
+  expect 0 "picture $input $option" "$vbltool" picture "$input" exact.pcx $option
+  pcxtoppm exact.pcx > exact.ppm 2>/dev/null && same_pixels exact.ppm "$want" || fail "$input $option: colours changed"
+done <<'TABLE'
+rle8.bmp rle8.ppm
+rle4.bmp rle4.ppm
+edge.bmp edge.ppm
+rle8-v5.bmp rle8-v5.ppm
+rle4-v4.bmp rle4-v4.ppm
+short-table.bmp short-table.ppm
+logo.bmp logo-corner.ppm --crop
+few16.png few.ppm
+deep.png deep.ppm
+TABLE
+size=$(stat -c %s rle4.bmp)
+for cut in 60 118 119 200 $((size - 2)) $((size - 1)); do head -c $cut rle4.bmp > "rle4-cut$cut.bmp"; done
+head -c 1000 logo.bmp > logo-cut.bmp
+convert few.ppm -compress none bmp3:- | head -c 5000 > plain-cut.bmp
+cp rle8.bmp top-down.bmp && printf '\xe9\xff\xff\xff' | dd of=top-down.bmp bs=1 seek=22 conv=notrunc status=none
+cp rle8.bmp jpeg.bmp && printf '\x04' | dd of=jpeg.bmp bs=1 seek=30 conv=notrunc status=none
+cp rle8.bmp huge.bmp && printf '\x28\x23\x00\x00\x40\x1f' | dd of=huge.bmp bs=1 seek=18 conv=notrunc status=none
+cp wide.bmp no-rows.bmp && printf '\0\0\0\0' | dd of=no-rows.bmp bs=1 seek=22 conv=notrunc status=none
+convert few.ppm few.webp && convert few.ppm few.tif
+{ printf '\xff\xd8\xff\xc4\x00\x13\x00'; printf '\xff%.0s' $(seq 16); } > huffman.jpg
+while IFS='|' read -r input reason; do
+  expect 1 "picture refuses $input" "$vbltool" picture "$input" refused.pcx
+  [ "$(wc -l < err.txt)" = 1 ] && grep -qF "$reason" err.txt || fail "$input: said $(cat err.txt)"
+done <<TABLE
+$(for f in rle4-cut*.bmp logo-cut.bmp plain-cut.bmp; do echo "$f|the file ends before the picture does"; done)
+top-down.bmp|a top-down BMP with run-length compression (BI_RLE8), which vbltool cannot read: save it as PNG
+jpeg.bmp|a BMP holding a JPEG (BI_JPEG), which vbltool cannot read
+huge.bmp|9000 x 8000
+no-rows.bmp|no pixels
+huffman.jpg|a JPEG whose Huffman table holds more than 256 codes
+few.webp|a WebP picture, which
+few.tif|a TIFF picture, which
+few.ppm|a PPM picture, which
+TABLE
+
 echo "$failures failures"
 [ $failures = 0 ]

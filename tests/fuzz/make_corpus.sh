@@ -5,7 +5,7 @@
 set -euo pipefail
 samples=$1 regressions=$2 vbltool=$3 out=$4
 rm -rf "$out"
-mkdir -p "$out/pcx" "$out/level"
+mkdir -p "$out/pcx" "$out/level" "$out/picture"
 shopt -s nullglob
 # Pictures above 256 KiB only slow the fuzzers down: their headers and first
 # lines are covered by the smaller ones.
@@ -19,4 +19,6 @@ for f in "$out"/pcx/*; do
   "$vbltool" pack "$out/level/$(basename "$f").dat" "$tmp/level.pcx"
 done
 for f in "$regressions"/*.dat; do cp "$f" "$out/level/"; done
-echo "seed corpus: $(ls "$out/pcx" | wc -l) pictures, $(ls "$out/level" | wc -l) archives"
+# The picture reader's own regression inputs; its seeds are the kept corpus.
+for f in "$regressions"/*.bmp "$regressions"/*.png; do cp "$f" "$out/picture/"; done
+echo "seed corpus: $(ls "$out/pcx" | wc -l) pictures, $(ls "$out/level" | wc -l) archives, $(ls "$out/picture" | wc -l) other pictures"

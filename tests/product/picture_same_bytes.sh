@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The 32-bit vbltool.exe (emulated) makes the same bytes as the Linux vbltool
 # with `picture`: its float scaling must round as the 64-bit builds do. A few
-# inputs only: PNG scaled, JPEG scaled and dithered, BMP cropped.
+# inputs only: PNG scaled, JPEG scaled and dithered, BMP cropped; run-length
+# BMPs (8-bit scaled, 4-bit) and a 16-bit PNG, rewritten or narrowed first.
 # Usage: picture_same_bytes.sh RUNNER VBLTOOL.EXE
 # The Linux vbltool is the native preset's, built here when missing.
 set -uo pipefail
@@ -15,6 +16,9 @@ fi
 convert -size 900x500 -seed 3 plasma:fractal -depth 8 shot.png
 convert shot.png -quality 85 shot.jpg
 convert -size 500x300 -seed 7 plasma:fractal -depth 8 -type truecolor shot.bmp
+convert logo: logo.bmp
+python3 "$src/tests/diff/rle_bmp.py" rle4 4 301 77 8 108
+convert shot.png +dither -colors 64 -depth 16 deep.png
 while read -r input option; do
   expect 0 "linux: picture $input $option" "$native" picture "$input" linux.pcx $option
   expect 0 "32-bit: picture $input $option" "$runner" "$exe" picture "$input" win32.pcx $option
@@ -23,6 +27,9 @@ done <<'TABLE'
 shot.png
 shot.jpg --dither
 shot.bmp --crop
+logo.bmp
+rle4.bmp
+deep.png
 TABLE
 echo "$failures failures"
 [ $failures = 0 ]
