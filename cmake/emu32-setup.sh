@@ -69,7 +69,7 @@ cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
   dpkg-deb -x qemu-user_*.deb x
   install -m 755 x/usr/bin/qemu-i386 /usr/local/bin/qemu-i386
   cd / && rm -rf "$dir"
-' sh "$mirror"
+' sh "$mirror" >&2
 
 # With qemu-i386 registered, the i386 packages' own scripts can run.
 "$here/emu32-enter.sh" "$root" /bin/sh -euc '
@@ -80,7 +80,7 @@ cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
     wine wine32:i386 wine64 fonts-wine xvfb xauth xdotool imagemagick python3 procps >/dev/null
   apt-get -qq clean
   /usr/local/bin/qemu-i386 --version | head -n 1
-'
+' >&2
 touch "$ready"
 echo "emu32: set up in $(( $(date +%s) - started )) s" >&2
 echo "$root"
