@@ -11,10 +11,10 @@ failures=0
 # check NAME EXPECTED FILE:CONTENT... : the folder holds those files; EXPECTED
 # is the mirror printed, or "-" for a failure with nothing printed.
 check() {
-  local name=$1 expected=$2 dir=$work/$1 got rc=0 spec
+  local name=$1 expected=$2 dir=$work/$1 got rc=0 entry
   shift 2
   mkdir -p "$dir/sources.list.d"
-  for spec in "$@"; do printf '%s\n' "${spec#*:}" >"$dir/${spec%%:*}"; done
+  for entry in "$@"; do printf '%s\n' "${entry#*:}" >"$dir/${entry%%:*}"; done
   got=$("$script" "$dir") || rc=$?
   if { [ "$expected" = - ] && { [ $rc -eq 0 ] || [ -n "$got" ]; }; } ||
     { [ "$expected" != - ] && [ "$got" != "$expected" ]; }; then
