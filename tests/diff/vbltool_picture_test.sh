@@ -61,10 +61,13 @@ convert alpha.png -background black -flatten alpha-over-black.ppm
 ppmtopcx -8bit few.ppm > few.pcx 2>/dev/null
 ppmtotga -cmap few.ppm > few.tga 2>/dev/null  # ImageMagick's TGA rows run against their stated origin
 for f in png gif bmp; do convert few.ppm "few.$f"; done
-while read -r input want option; do
-  expect 0 "picture $input $option" "$vbltool" picture "$input" exact.pcx $option
-  pcxtoppm exact.pcx > exact.ppm 2>/dev/null && same_pixels exact.ppm "$want" || fail "$input $option: colours changed"
-done <<'TABLE'
+keeps_colours() {  # rows "INPUT WANT [OPTION]" on stdin: picture's PCX has exactly WANT's pixels
+  while read -r input want option; do
+    expect 0 "picture $input $option" "$vbltool" picture "$input" exact.pcx $option
+    pcxtoppm exact.pcx > exact.ppm 2>/dev/null && same_pixels exact.ppm "$want" || fail "$input $option: colours changed"
+  done
+}
+keeps_colours <<'TABLE'
 few.png few.ppm
 few.gif few.ppm
 few.tga few.ppm
@@ -118,10 +121,7 @@ convert logo: logo.bmp  # ImageMagick's default for palette pictures: BI_RLE8
 convert logo: -crop 407x263+0+0 +repage logo-corner.ppm
 convert few.ppm -depth 16 few16.png
 convert small.png +dither -colors 64 -depth 16 deep.png && pngtopnm deep.png | pnmdepth 255 > deep.ppm
-while read -r input want option; do
-  expect 0 "picture $input $option" "$vbltool" picture "$input" exact.pcx $option
-  pcxtoppm exact.pcx > exact.ppm 2>/dev/null && same_pixels exact.ppm "$want" || fail "$input $option: colours changed"
-done <<'TABLE'
+keeps_colours <<'TABLE'
 rle8.bmp rle8.ppm
 rle4.bmp rle4.ppm
 edge.bmp edge.ppm
