@@ -18,6 +18,7 @@
 #include "file_replace.h"
 #include "file_system.h"
 #include "test_support.h"
+#include "tool_input.h"
 
 namespace {
 
@@ -215,6 +216,32 @@ TEST_F(FileReplaceTest, OutputsRefusedWithAReason)
     } while (FindNextFileA(hFind, &found));
     FindClose(hFind);
     EXPECT_EQ(nNames, 0) << "first left: " << found.cFileName;
+}
+
+// Inputs too: a path too long, a file another program keeps to itself.
+TEST_F(FileReplaceTest, InputsRefusedWithAReason)
+{
+    WriteBytes("kept.pcx", "mine");
+    const HANDLE hKept = CreateFileA("kept.pcx", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(hKept, INVALID_HANDLE_VALUE);
+    const std::string strLong(300, 'n');
+    const struct {
+        std::string strPath;
+        const char* pszReason;
+    } kCases[] = {
+        {strLong, "the path is too long"},
+        {"kept.pcx", "another program is using it"},
+        {"absent.pcx", "cannot open the file"},
+    };
+    for (const auto& c : kCases) {
+        LONG lSize = 0;
+        testing::internal::CaptureStderr();
+        const HFILE hFile = OpenInput(c.strPath.c_str(), &lSize);
+        const std::string strSaid = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(hFile, HFILE_ERROR) << c.strPath;
+        EXPECT_EQ(strSaid, "vbltool: " + c.strPath + ": " + c.pszReason + "\n");
+    }
+    CloseHandle(hKept);
 }
 
 // Devices are written through; no file of their name is made. CONOUT$ is

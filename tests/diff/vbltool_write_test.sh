@@ -2,8 +2,10 @@
 # What vbltool writes over, on real files, one case a row: names that differ
 # in case, FIFOs and devices, read-only files (as an unprivileged user when
 # run as root), scratch-like names, file systems without a no-replace rename
-# and files another program holds for a moment (both through vbltool_faults),
-# and running out of memory.
+# or hard links and files another program holds for a moment (both through
+# vbltool_faults), links to nothing, closed standard streams, a link swapped
+# in at the open, the mode and owner of what replaces a file, missing folders,
+# long names, and running out of memory.
 # Usage: vbltool_write_test.sh VBLTOOL VBLTOOL_FAULTS
 set -uo pipefail
 vt=$1 fa=$2
@@ -63,7 +65,7 @@ a FIFO swapped for a link at the open||mkfifo out.bmp; echo "the author's text, 
 private until placed: the mode at each write||echo secret > p.bmp; chmod 600 p.bmp|VBLTOOL_FAULT=private:1 "$fa" pcx2bmp ../in.pcx p.bmp && VBLTOOL_FAULT=private:1 "$fa" pcx2bmp ../in.pcx new.bmp && VBLTOOL_FAULT=private:1 "$fa" unpack ../readme.dat d|0|cmp -s p.bmp ../want.bmp && [ "$(stat -c %a p.bmp new.bmp d/readme | tr '\n' ' ')" = "600 644 644 " ]
 as root, a file of another user|root|echo mine > o.bmp; chown 65534:65534 o.bmp; chmod 640 o.bmp|"$vt" pcx2bmp ../in.pcx o.bmp|0|cmp -s o.bmp ../want.bmp && [ "$(stat -c %u:%g:%a o.bmp)" = 65534:65534:640 ]
 a group the user is not in, as a user|root|echo mine > g.bmp; chown 65534:0 g.bmp; chmod 660 g.bmp|as_user "$vt" pcx2bmp ../in.pcx g.bmp|0|cmp -s g.bmp ../want.bmp && [ "$(stat -c %a g.bmp)" = 600 ]
-unpack out of memory after a scratch file is made||:|VBLTOOL_FAULT=alloc:65536,leaks:1 "$fa" unpack ../readme.dat d|1|grep -q "vbltool: d: out of memory" err.txt && ! grep -q "left open" err.txt && [ "$(files)" = "err.txt out.txt " ]
+unpack out of memory after a scratch file is made|plain|:|VBLTOOL_FAULT=alloc:65536,leaks:1 "$fa" unpack ../readme.dat d|1|grep -q "vbltool: d: out of memory" err.txt && ! grep -q "left open" err.txt && [ "$(files)" = "err.txt out.txt " ]
 an output in a folder that does not exist||:|"$vt" pcx2bmp ../in.pcx nodir/out.bmp|1|[ "$(cat err.txt)" = "vbltool: nodir/out.bmp: the folder 'nodir' does not exist" ]
 a name too long, for output and input||:|"$vt" pcx2bmp ../in.pcx $(printf %0300d 0).bmp; "$vt" pcx2bmp $(printf %0300d 0).pcx out.bmp|1|[ "$(grep -c '^vbltool: 0*\.[bp][mc][px]: the path is too long$' err.txt)" = 2 ] && [ "$(files)" = "err.txt out.txt " ]
 TABLE

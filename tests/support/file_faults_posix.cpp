@@ -15,7 +15,8 @@
 //               another program could between vbltool's check and its open
 //   private:1   a write() to a plain file that its group or others may read
 //               fails with EACCES: private data never sits in such a file
-//   alloc:BYTES an allocation of BYTES or more throws std::bad_alloc
+//   alloc:BYTES an allocation of BYTES or more throws std::bad_alloc (not in
+//               the sanitizers' builds)
 //   leaks:1     at exit, a descriptor still open that was not open at the
 //               start is named on stderr and the exit status becomes 3
 #include <fcntl.h>
@@ -88,6 +89,17 @@ __attribute__((destructor)) void ReportLeakedDescriptors()
 
 }  // namespace
 
+// The sanitizers have their own operator new, which they must pair with their
+// operator delete: alloc:BYTES is a fault of the plain builds only.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VBL_SANITIZED_ALLOCATOR 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define VBL_SANITIZED_ALLOCATOR 1
+#endif
+#ifndef VBL_SANITIZED_ALLOCATOR
 void* operator new(size_t cb)
 {
     static unsigned long s_ulLimit = 0;
@@ -96,6 +108,7 @@ void* operator new(size_t cb)
     if (void* p = malloc(cb ? cb : 1)) return p;
     throw std::bad_alloc();
 }
+#endif
 
 extern "C" ssize_t __wrap_write(int fd, const void* pBuffer, size_t cb)
 {
