@@ -27,11 +27,9 @@ int StandardDescriptorNamed(const std::string& strPath)
     const std::string astrFolders[] = {"/dev/fd/", "/proc/self/fd/", "/proc/thread-self/fd/",
                                        "/proc/" + std::to_string(getpid()) + "/fd/"};
     for (const std::string& strFolder : astrFolders) {
+        if (strPath.size() != strFolder.size() + 1 || strPath.compare(0, strFolder.size(), strFolder) != 0) continue;
         const char cLast = strPath.back();
-        if (strPath.size() == strFolder.size() + 1 && strPath.compare(0, strFolder.size(), strFolder) == 0 &&
-            cLast >= '0' && cLast <= '2') {
-            return cLast - '0';
-        }
+        if (cLast >= '0' && cLast <= '2') return cLast - '0';
     }
     return -1;
 }
