@@ -1,6 +1,6 @@
 // PCX entry -> packed DIB, in the order of its steps: the header, the layout
 // it gives, the palette, the block, then the image data line by line (the
-// items already buffered are taken many at a time by pcx_words.cpp). The entry
+// items already buffered are taken many at a time by pcx_words.h). The entry
 // comes from a downloaded level archive, so every size below is computed in
 // 64 bits and checked before anything is allocated or read, and no decoded
 // byte is stored outside its row.

@@ -15,13 +15,9 @@
 #include <new>
 #include <string>
 #include <vector>
-#ifndef _WIN32
-#include <unistd.h>
-#else
-#include <io.h>
-#endif
 
 #include "commands.h"
+#include "file_descriptors.h"
 #include "file_moves.h"
 #include "file_system.h"
 #include "preview/level_entry_check.h"
@@ -99,11 +95,13 @@ bool MayWrite(UnpackItem* pItem, bool bForce)
     return true;
 }
 
-// Copies one entry's data into a fresh scratch file of the folder.
+// Copies one entry's data into a fresh scratch file of the folder. The
+// descriptor has one owner, which closes it on every path, bad_alloc included,
+// so that the roll-back can always remove the file (on Windows not while open).
 bool WriteScratch(HFILE hArchive, Unpacking* pRun, UnpackItem* pItem)
 {
-    const int fd = CreateScratchFile(&pRun->scratch, &pItem->strTemp);
-    if (fd < 0) {
+    DescriptorOwner fd(CreateScratchFile(&pRun->scratch, &pItem->strTemp));
+    if (fd.Get() < 0) {
         pItem->strTemp.clear();
         return Fail(*pItem, "cannot create a temporary file for it", strerror(errno));
     }
@@ -117,12 +115,17 @@ bool WriteScratch(HFILE hArchive, Unpacking* pRun, UnpackItem* pItem)
             break;
         }
         errno = ENOSPC;  // what a short write without an error means
-        if (write(fd, buffer.data(), cb) != static_cast<int>(cb)) {
+        if (write(fd.Get(), buffer.data(), cb) != static_cast<int>(cb)) {
             strFault = std::string("cannot write it: ") + strerror(errno);
         }
     }
-    if (strFault.empty() && !FlushToDisk(fd)) strFault = std::string("cannot write it: ") + strerror(errno);
-    if (close(fd) != 0 && strFault.empty()) strFault = std::string("cannot write it: ") + strerror(errno);
+    // A fresh file's mode, now that its data is whole (an entry never takes
+    // over the mode of a file it replaces).
+    if (strFault.empty() && !SetFinalMode(fd.Get(), pItem->strTemp, OutputTarget())) {
+        strFault = std::string("cannot set its permissions: ") + strerror(errno);
+    }
+    if (strFault.empty() && !FlushToDisk(fd.Get())) strFault = std::string("cannot write it: ") + strerror(errno);
+    if (!fd.Close() && strFault.empty()) strFault = std::string("cannot write it: ") + strerror(errno);
     return strFault.empty() || Fail(*pItem, strFault.c_str(), nullptr);
 }
 
@@ -150,7 +153,7 @@ bool PlaceItem(Unpacking* pRun, UnpackItem* pItem)
 bool PutBack(UnpackItem* pItem)
 {
     const char* pszPath = pItem->strPath.c_str();
-    if (!pItem->strTemp.empty() && remove(pItem->strTemp.c_str()) != 0) {
+    if (!pItem->strTemp.empty() && !RemoveFileRetrying(pItem->strTemp.c_str())) {
         fprintf(stderr, "vbltool: %s: cannot remove this temporary file: %s\n", pItem->strTemp.c_str(),
                 strerror(errno));
         return false;
@@ -232,7 +235,7 @@ int Unpack(HFILE hArchive, const LevelDirectory& dir, const char* pszArchive, Un
     }
     // Every entry is in place: only now are the replaced files let go.
     for (const UnpackItem& item : pRun->items) {
-        if (!item.strBackup.empty() && remove(item.strBackup.c_str()) != 0) {
+        if (!item.strBackup.empty() && !RemoveFileRetrying(item.strBackup.c_str())) {
             fprintf(stderr, "vbltool: %s: warning: the file it replaced is kept as %s\n", item.strPath.c_str(),
                     item.strBackup.c_str());
         }

@@ -13,3 +13,8 @@ using MoveWait = void (*)(void* pContext);
 constexpr int kMoveTries = 20;
 bool MoveFileRetrying(const char* pszFrom, const char* pszTo, DWORD dwFlags, MoveWait pfnWait = nullptr,
                       void* pContext = nullptr);
+
+// remove(), tried again as MoveFileRetrying tries a rename: a scratch file
+// that another program has just opened (an antivirus scanning it) is removed
+// once that program lets it go.
+bool RemoveFileRetrying(const char* pszPath, MoveWait pfnWait = nullptr, void* pContext = nullptr);

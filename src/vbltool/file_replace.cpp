@@ -1,28 +1,25 @@
 #include "file_replace.h"
 
-#include <fcntl.h>
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
+#include "file_descriptors.h"
 #include "file_moves.h"
 #include "file_system.h"
 #include "scratch_files.h"
 #include "tool_paths.h"
 
-#ifndef O_BINARY
-#define O_BINARY 0
-#endif
-#ifndef O_NOCTTY
-#define O_NOCTTY 0
-#endif
-
 namespace {
+
+// A reason that names a file or folder, for *ppszReason; one write at a time.
+std::string g_strReason;
+
+const char* Reason(const std::string& strReason)
+{
+    g_strReason = strReason;
+    return g_strReason.c_str();
+}
 
 // write() of every byte of every piece, in pieces an int can count.
 bool WritePieces(int fd, const WritePiece* pPieces, int nPieces)
@@ -40,36 +37,56 @@ bool WritePieces(int fd, const WritePiece* pPieces, int nPieces)
     return true;
 }
 
-// A FIFO or a device: opened as it is, never created, emptied or replaced.
+// A FIFO or a device: opened as it is, never created, emptied or replaced,
+// and written only when what was opened is what was inspected.
 bool WriteThrough(const OutputTarget& target, const WritePiece* pPieces, int nPieces, const char** ppszReason)
 {
-    const int fd = open(target.strPath.c_str(), O_WRONLY | O_BINARY | O_NOCTTY);
-    if (fd < 0) {
+    DescriptorOwner fd(open(target.strPath.c_str(), O_WRONLY | O_BINARY | O_NOCTTY));
+    if (fd.Get() < 0) {
         *ppszReason = "cannot open it for writing";
         return false;
     }
-    const bool bOk = WritePieces(fd, pPieces, nPieces);
-    if (close(fd) != 0 || !bOk) {
+    if (!IsInspectedFile(fd.Get(), target)) {
+        *ppszReason = "was replaced by another file while it was opened; nothing is written to it";
+        return false;
+    }
+    const bool bOk = WritePieces(fd.Get(), pPieces, nPieces);
+    if (!fd.Close() || !bOk) {
         *ppszReason = "cannot write the file";
         return false;
     }
     return true;
 }
 
-// Writes the scratch file fd wholly to the disk; false, *ppszReason set, when not.
-bool FillScratch(int fd, const OutputTarget& target, const WritePiece* pPieces, int nPieces, const char** ppszReason)
+// Writes the scratch file wholly to the disk with the final file's mode;
+// false, *ppszReason set, when not.
+bool FillScratch(DescriptorOwner* pFd, const std::string& strScratch, const OutputTarget& target,
+                 const WritePiece* pPieces, int nPieces, const char** ppszReason)
 {
-    bool bOk = WritePieces(fd, pPieces, nPieces) && FlushToDisk(fd);
+    bool bOk = WritePieces(pFd->Get(), pPieces, nPieces);
     if (!bOk) *ppszReason = "cannot write the file";
-    if (bOk && !KeepMode(fd, target)) {
+    if (bOk && !SetFinalMode(pFd->Get(), strScratch, target)) {
         *ppszReason = "cannot give it the permissions of the file it replaces";
         bOk = false;
     }
-    if (close(fd) != 0 && bOk) {
+    if (bOk && !FlushToDisk(pFd->Get())) {
+        *ppszReason = "cannot write the file";
+        bOk = false;
+    }
+    if (!pFd->Close() && bOk) {
         *ppszReason = "cannot write the file";
         bOk = false;
     }
     return bOk;
+}
+
+// Why no scratch file could be made in strFolder (errno as open() left it).
+const char* ScratchRefusal(std::string strFolder)
+{
+    if (errno == ENAMETOOLONG) return "the path is too long";
+    if (errno != ENOENT && errno != ENOTDIR) return "cannot create a temporary file beside it";
+    if (strFolder.size() > 1 && (strFolder.back() == '/' || strFolder.back() == '\\')) strFolder.pop_back();
+    return Reason("the folder '" + strFolder + "' does not exist");
 }
 
 // Nothing or a plain file at the target: a scratch file beside it, renamed
@@ -79,19 +96,23 @@ bool ReplaceWhole(const OutputTarget& target, const WritePiece* pPieces, int nPi
     const char* pszPath = target.strPath.c_str();
     ScratchNames names = {FolderOf(pszPath), 0, {BaseName(target.strPath)}};
     std::string strTemp;
-    const int fd = CreateScratchFile(&names, &strTemp);
-    if (fd < 0) {
-        *ppszReason = "cannot create a temporary file beside it";
+    DescriptorOwner fd(CreateScratchFile(&names, &strTemp));
+    if (fd.Get() < 0) {
+        *ppszReason = ScratchRefusal(names.strFolder);
         return false;
     }
-    bool bOk = FillScratch(fd, target, pPieces, nPieces, ppszReason);
+    bool bOk = FillScratch(&fd, strTemp, target, pPieces, nPieces, ppszReason);
     const bool bReplace = target.eKind == OutputKind::kPlainFile;
     if (bOk && !MoveFileRetrying(strTemp.c_str(), pszPath, bReplace ? MOVEFILE_REPLACE_EXISTING : 0)) {
-        *ppszReason = !bReplace && PathExists(pszPath) ? "appeared while it was written; it is not replaced"
-                                                       : "cannot put the file in place";
+        *ppszReason = HeldByAnotherProgram(pszPath) || HeldByAnotherProgram(strTemp.c_str())
+                          ? "another program is using it"
+                      : !bReplace && PathExists(pszPath) ? "appeared while it was written; it is not replaced"
+                                                         : "cannot put the file in place";
         bOk = false;
     }
-    if (!bOk) remove(strTemp.c_str());
+    if (!bOk && !RemoveFileRetrying(strTemp.c_str())) {
+        *ppszReason = Reason(std::string(*ppszReason) + "; " + BaseName(strTemp) + " is left beside it");
+    }
     return bOk;
 }
 
@@ -106,6 +127,9 @@ bool WritePiecesWhole(const char* pszPath, const WritePiece* pPieces, int nPiece
         return false;
     case OutputKind::kReadOnly:
         *ppszReason = "is read-only; it is not replaced";
+        return false;
+    case OutputKind::kRefused:
+        *ppszReason = target.pszRefusal;
         return false;
     case OutputKind::kWriteThrough:
         return WriteThrough(target, pPieces, nPieces, ppszReason);

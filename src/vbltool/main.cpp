@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "commands.h"
+#include "file_system.h"
 
 namespace {
 
@@ -77,6 +78,10 @@ int RunCommand(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    if (!KeepStandardDescriptorsOpen()) {
+        fputs("vbltool: a standard stream is closed, and the null device cannot be opened in its place\n", stderr);
+        return 1;
+    }
     // A picture too large for the 32-bit program's memory, say: a reason, not
     // an abort. An output is renamed into place only once whole, and unpack
     // puts its folder back itself, so nothing half-written stays.

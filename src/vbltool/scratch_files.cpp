@@ -1,24 +1,11 @@
 #include "scratch_files.h"
 
-#include <fcntl.h>
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 #include <cerrno>
 #include <cstdio>
 
+#include "file_descriptors.h"
 #include "file_moves.h"
 #include "tool_paths.h"
-
-#ifndef O_BINARY
-#define O_BINARY 0
-#endif
-#ifndef O_NOFOLLOW
-#define O_NOFOLLOW 0
-#endif
 
 namespace {
 
@@ -57,12 +44,18 @@ bool NextScratchPath(ScratchNames* pNames, std::string* pPath)
 int CreateScratchFile(ScratchNames* pNames, std::string* pPath)
 {
     for (; NextScratchPath(pNames, pPath); ++pNames->uNext) {
-        const int fd = open(pPath->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_BINARY | O_NOFOLLOW, 0666);
+        // Its owner's alone (0600: on Windows, not read-only) until its data
+        // is whole and it is given the final file's mode (SetFinalMode).
+        const int fd = open(pPath->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_BINARY | O_NOFOLLOW, 0600);
         if (fd >= 0) {
             ++pNames->uNext;
             return fd;
         }
-        if (errno != EEXIST && !PathExists(pPath->c_str())) return -1;
+        const int nError = errno;
+        if (nError != EEXIST && !PathExists(pPath->c_str())) {
+            errno = nError;
+            return -1;
+        }
     }
     return -1;
 }

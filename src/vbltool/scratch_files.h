@@ -17,8 +17,8 @@ struct ScratchNames {
     std::vector<std::string> avoided;  // base names the run means to make
 };
 
-// A fresh scratch file, made exclusively (never through a link): its
-// descriptor (or -1, errno set) and its path.
+// A fresh scratch file, made exclusively (never through a link) and readable
+// by its owner only: its descriptor (or -1, errno set) and its path.
 int CreateScratchFile(ScratchNames* pNames, std::string* pPath);
 
 // Renames pszPath (a file or a link) to a free scratch name; its path in *pPath.

@@ -4,11 +4,19 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "file_system.h"
+
 HFILE OpenInput(const char* pszPath, LONG* plSize)
 {
     HFILE hFile = _lopen(pszPath, OF_READ);
     if (hFile == HFILE_ERROR) {
-        fprintf(stderr, "vbltool: %s: cannot open the file\n", pszPath);
+        const bool bHeld = HeldByAnotherProgram(pszPath);
+        // The ANSI calls take no path whose full form reaches MAX_PATH.
+        const bool bLong = strlen(pszPath) >= MAX_PATH || GetFullPathNameA(pszPath, 0, nullptr, nullptr) > MAX_PATH;
+        fprintf(stderr, "vbltool: %s: %s\n", pszPath,
+                bLong   ? "the path is too long"
+                : bHeld ? "another program is using it"
+                        : "cannot open the file");
         return HFILE_ERROR;
     }
     LONG lSize = _llseek(hFile, 0, FILE_END);

@@ -1,10 +1,14 @@
 // vbltool's write layer where the command-line tables cannot reach it: the
-// Windows read-only attribute, drive-relative outputs, and renames another
+// Windows read-only, hidden and system attributes, drive-relative outputs,
+// names Windows refuses or changes, devices, and renames and removals another
 // program's handle holds up (a real sharing violation under Wine; on Linux the
 // faults build stands in for it, tests/diff/vbltool_write_test.sh).
+#include <atomic>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +18,7 @@
 #include "file_replace.h"
 #include "file_system.h"
 #include "test_support.h"
+#include "tool_input.h"
 
 namespace {
 
@@ -105,6 +110,160 @@ TEST_F(FileReplaceTest, RenameGivesUpOnAFileHeldForGood)
     EXPECT_EQ(holder.nWaits, kMoveTries - 1);
     CloseHandle(holder.hFile);
     EXPECT_EQ(Contents("held.bin"), "old");
+}
+
+TEST_F(FileReplaceTest, RemoveWaitsForAFileHeldForAMoment)
+{
+    WriteBytes("VBL00000.TMP", "scratch");
+    Holder holder = {HoldFile("VBL00000.TMP"), 0, true};
+    ASSERT_NE(holder.hFile, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(RemoveFileRetrying("VBL00000.TMP", CountWait, &holder));
+    EXPECT_EQ(holder.nWaits, 1);
+    EXPECT_EQ(GetFileAttributesA("VBL00000.TMP"), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(FileReplaceTest, FileHeldForGoodIsNotReplacedAndSaysWhy)
+{
+    WriteBytes("held.bin", "old");
+    const HANDLE hHeld = HoldFile("held.bin");
+    ASSERT_NE(hHeld, INVALID_HANDLE_VALUE);
+    const char* pszReason = nullptr;
+    EXPECT_FALSE(WriteText("held.bin", "new", &pszReason));
+    CloseHandle(hHeld);
+    EXPECT_STREQ(pszReason, "another program is using it");
+    EXPECT_EQ(Contents("held.bin"), "old");
+    EXPECT_EQ(GetFileAttributesA("VBL00000.TMP"), INVALID_FILE_ATTRIBUTES);
+}
+
+// Another program (an antivirus scanning it) opens the scratch file as soon
+// as it appears and keeps it: neither renamed nor removed, it is named.
+TEST_F(FileReplaceTest, ScratchFileHeldForGoodIsNamedWhenLeftBehind)
+{
+    std::atomic<bool> bDone(false);
+    std::atomic<HANDLE> hScratch(INVALID_HANDLE_VALUE);
+    std::thread holder([&] {
+        while (!bDone && hScratch == INVALID_HANDLE_VALUE) {
+            hScratch = CreateFileA("VBL00000.TMP", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   OPEN_EXISTING, 0, nullptr);
+        }
+    });
+    const char* pszReason = nullptr;
+    const bool bWritten = WriteText("out.bin", "new", &pszReason);
+    bDone = true;
+    holder.join();
+    ASSERT_NE(hScratch.load(), INVALID_HANDLE_VALUE);
+    CloseHandle(hScratch);
+    EXPECT_FALSE(bWritten);
+    EXPECT_STREQ(pszReason, "another program is using it; VBL00000.TMP is left beside it");
+    EXPECT_EQ(GetFileAttributesA("out.bin"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesA("VBL00000.TMP"), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(FileReplaceTest, HiddenAndSystemAttributesAreKept)
+{
+    const DWORD dwKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    for (const DWORD dwOld :
+         {DWORD{FILE_ATTRIBUTE_HIDDEN}, DWORD{FILE_ATTRIBUTE_SYSTEM}, dwKept, DWORD{FILE_ATTRIBUTE_ARCHIVE}}) {
+        WriteBytes("attr.bin", "old");
+        ASSERT_TRUE(SetFileAttributesA("attr.bin", dwOld));
+        const char* pszReason = nullptr;
+        EXPECT_TRUE(WriteText("attr.bin", "new", &pszReason)) << pszReason;
+        const DWORD dwNew = GetFileAttributesA("attr.bin");
+        EXPECT_EQ(dwNew & dwKept, dwOld & dwKept) << std::hex << dwOld;
+        EXPECT_EQ(Contents("attr.bin"), "new");
+        SetFileAttributesA("attr.bin", FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA("attr.bin");
+    }
+}
+
+std::string CurrentFolder()
+{
+    char szFolder[MAX_PATH];
+    const DWORD cch = GetCurrentDirectoryA(MAX_PATH, szFolder);
+    return std::string(szFolder, cch < MAX_PATH ? cch : 0);
+}
+
+// Outputs whose reason is the user's to act on; nothing is made for any.
+TEST_F(FileReplaceTest, OutputsRefusedWithAReason)
+{
+    const std::string strHere = CurrentFolder();
+    ASSERT_FALSE(strHere.empty());
+    ASSERT_LT(strHere.size(), 200u);
+    const std::string strLongFolder(250 - strHere.size(), 'f');
+    const struct {
+        std::string strPath;
+        std::string strReason;
+    } kCases[] = {
+        {"nodir\\out.bmp", "the folder '" + strHere + "\\nodir' does not exist"},
+        {"out.png.", "the name ends with a dot or a blank, which Windows drops"},
+        {"out.png ", "the name ends with a dot or a blank, which Windows drops"},
+        {"sub/out.png...", "the name ends with a dot or a blank, which Windows drops"},
+        {std::string(300 - strHere.size(), 'n') + ".bmp", "the path is too long"},
+        // The output fits, its scratch file VBL00000.TMP beside it would not.
+        {strLongFolder + "\\o", "the path is too long"},
+    };
+    for (const auto& c : kCases) {
+        const char* pszReason = nullptr;
+        EXPECT_FALSE(WriteText(c.strPath.c_str(), "new", &pszReason)) << c.strPath;
+        EXPECT_EQ(std::string(pszReason ? pszReason : ""), c.strReason) << c.strPath;
+    }
+    WIN32_FIND_DATAA found;
+    const HANDLE hFind = FindFirstFileA("*", &found);
+    ASSERT_NE(hFind, INVALID_HANDLE_VALUE);
+    int nNames = 0;
+    do {
+        nNames += strcmp(found.cFileName, ".") != 0 && strcmp(found.cFileName, "..") != 0;
+    } while (FindNextFileA(hFind, &found));
+    FindClose(hFind);
+    EXPECT_EQ(nNames, 0) << "first left: " << found.cFileName;
+}
+
+// Inputs too: a path too long, a file another program keeps to itself.
+TEST_F(FileReplaceTest, InputsRefusedWithAReason)
+{
+    WriteBytes("kept.pcx", "mine");
+    const HANDLE hKept = CreateFileA("kept.pcx", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(hKept, INVALID_HANDLE_VALUE);
+    const std::string strLong(300, 'n');
+    const struct {
+        std::string strPath;
+        const char* pszReason;
+    } kCases[] = {
+        {strLong, "the path is too long"},
+        {"kept.pcx", "another program is using it"},
+        {"absent.pcx", "cannot open the file"},
+    };
+    for (const auto& c : kCases) {
+        LONG lSize = 0;
+        testing::internal::CaptureStderr();
+        const HFILE hFile = OpenInput(c.strPath.c_str(), &lSize);
+        const std::string strSaid = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(hFile, HFILE_ERROR) << c.strPath;
+        EXPECT_EQ(strSaid, "vbltool: " + c.strPath + ": " + c.pszReason + "\n");
+    }
+    CloseHandle(hKept);
+}
+
+// Devices are written through; no file of their name is made. CONOUT$ is
+// the console, when there is one (under ctest there may be none).
+TEST_F(FileReplaceTest, DevicesAreWrittenThrough)
+{
+    const HANDLE hConsole =
+        CreateFileA("CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    const bool bConsole = hConsole != INVALID_HANDLE_VALUE;
+    if (bConsole) CloseHandle(hConsole);
+    for (const char* pszDevice : {"NUL", "nul", "nul.bmp", "NUL.png", "CONOUT$", "conout$"}) {
+        const bool bWritable = strncmp(pszDevice, "CONOUT$", 7) != 0 && strncmp(pszDevice, "conout$", 7) != 0;
+        const char* pszReason = nullptr;
+        EXPECT_EQ(WriteText(pszDevice, "new", &pszReason), bWritable || bConsole) << pszDevice << ": " << pszReason;
+    }
+    WIN32_FIND_DATAA found;
+    const HANDLE hFind = FindFirstFileA("*.*", &found);
+    ASSERT_NE(hFind, INVALID_HANDLE_VALUE);
+    do {
+        EXPECT_TRUE(strcmp(found.cFileName, ".") == 0 || strcmp(found.cFileName, "..") == 0) << found.cFileName;
+    } while (FindNextFileA(hFind, &found));
+    FindClose(hFind);
 }
 
 // X:name is in X:'s own current folder, not the current drive's: the scratch

@@ -2,8 +2,10 @@
 # What vbltool writes over, on real files, one case a row: names that differ
 # in case, FIFOs and devices, read-only files (as an unprivileged user when
 # run as root), scratch-like names, file systems without a no-replace rename
-# and files another program holds for a moment (both through vbltool_faults),
-# and running out of memory.
+# or hard links and files another program holds for a moment (both through
+# vbltool_faults), links to nothing, closed standard streams, a link swapped
+# in at the open, the mode and owner of what replaces a file, missing folders,
+# long names, and running out of memory.
 # Usage: vbltool_write_test.sh VBLTOOL VBLTOOL_FAULTS
 set -uo pipefail
 vt=$1 fa=$2
@@ -23,6 +25,7 @@ o.write(bytes([10, 5, 1, 8, 0, 0, 0, 0]) + (w - 1).to_bytes(2, "little") * 2 + b
 o.write((b"\xff\0" * 126 + b"\xfe\0") * w + b"\x0c" + bytes(768))' > huge.pcx
 [ "$(id -u)" = 0 ] || echo "skip  the device node case: it needs root (mknod)"
 grep -qa __asan_init "$vt" && echo "skip  out of memory: the address space limit stops the sanitizers"
+# The faults build's VBLTOOL_FAULT kinds are listed in tests/support/file_faults_posix.cpp.
 # Each row runs in a fresh folder c/ that an unprivileged user may write:
 # what | needs (root, plain) | setup | command | exit status | check
 while IFS='|' read -r what needs setup cmd status check; do
@@ -52,6 +55,19 @@ no no-replace rename (NFS, 9p)||:|VBLTOOL_FAULT=nfs:1 "$fa" pcx2bmp ../in.pcx ne
 no no-replace rename, a file appearing||:|VBLTOOL_FAULT=nfs:1,appear:1 "$fa" pcx2bmp ../in.pcx new.bmp|1|[ "$(cat new.bmp)" = appeared ] && [ "$(files)" = "err.txt new.bmp out.txt " ]
 files held for a moment, and for good||echo mine > held.bmp; echo mine > kept.bmp|VBLTOOL_FAULT=busy:1000 "$fa" pcx2bmp ../in.pcx kept.bmp; VBLTOOL_FAULT=busy:3 "$fa" pcx2bmp ../in.pcx held.bmp|0|cmp -s held.bmp ../want.bmp && [ "$(cat kept.bmp)" = mine ] && [ "$(files)" = "err.txt held.bmp kept.bmp out.txt " ]
 out of memory|plain|:|(ulimit -v 250000; "$vt" pcx2bmp ../huge.pcx huge.png)|1|[ "$(cat err.txt)" = "vbltool: out of memory" ] && [ "$(files)" = "err.txt out.txt " ]
+no no-replace rename, no hard links (VirtualBox shared folders)||:|VBLTOOL_FAULT=nfs:1,nolink:1 "$fa" pcx2bmp ../in.pcx new.bmp && VBLTOOL_FAULT=nfs:1,nolink:1 "$fa" unpack ../scratch.dat d|0|cmp -s new.bmp ../want.bmp && [ "$(cd d && files)" = "VBL00000.TMP VBL00001.TMP " ]
+a link to a file that does not exist yet||mkdir sub; ln -s sub/new.bmp out.bmp|"$vt" pcx2bmp ../in.pcx out.bmp|0|[ -L out.bmp ] && cmp -s sub/new.bmp ../want.bmp && [ "$(cd sub && files)" = "new.bmp " ]
+a link to a file in a folder that does not exist||ln -s nodir/new.bmp out.bmp|"$vt" pcx2bmp ../in.pcx out.bmp|1|[ -L out.bmp ] && [ "$(cat err.txt)" = "vbltool: out.bmp: the folder 'nodir' does not exist" ]
+a link that leads back to itself||ln -s out.bmp out.bmp|"$vt" pcx2bmp ../in.pcx out.bmp|1|[ -L out.bmp ] && [ "$(cat err.txt)" = "vbltool: out.bmp: is a link that leads back to itself" ]
+/dev/stdout with standard output closed, as a user||:|as_user "$vt" pcx2bmp ../in.pcx /dev/stdout >&-|1|[ "$(cat err.txt)" = "vbltool: /dev/stdout: names standard output, which is closed" ]
+a link to standard output, closed||ln -s /proc/self/fd/1 out.bmp|"$vt" pcx2bmp ../in.pcx out.bmp >&-|1|[ -L out.bmp ] && [ "$(files)" = "err.txt out.bmp out.txt " ] && grep -q "names standard output, which is closed" err.txt
+a FIFO swapped for a link at the open||mkfifo out.bmp; echo "the author's text, kept whole" > swapped|VBLTOOL_FAULT=swap:1 "$fa" pcx2bmp ../in.pcx out.bmp|1|[ "$(cat swapped)" = "the author's text, kept whole" ] && grep -q "was replaced by another file while it was opened" err.txt
+private until placed: the mode at each write||echo secret > p.bmp; chmod 600 p.bmp|VBLTOOL_FAULT=private:1 "$fa" pcx2bmp ../in.pcx p.bmp && VBLTOOL_FAULT=private:1 "$fa" pcx2bmp ../in.pcx new.bmp && VBLTOOL_FAULT=private:1 "$fa" unpack ../readme.dat d|0|cmp -s p.bmp ../want.bmp && [ "$(stat -c %a p.bmp new.bmp d/readme | tr '\n' ' ')" = "600 644 644 " ]
+as root, a file of another user|root|echo mine > o.bmp; chown 65534:65534 o.bmp; chmod 640 o.bmp|"$vt" pcx2bmp ../in.pcx o.bmp|0|cmp -s o.bmp ../want.bmp && [ "$(stat -c %u:%g:%a o.bmp)" = 65534:65534:640 ]
+a group the user is not in, as a user|root|echo mine > g.bmp; chown 65534:0 g.bmp; chmod 660 g.bmp|as_user "$vt" pcx2bmp ../in.pcx g.bmp|0|cmp -s g.bmp ../want.bmp && [ "$(stat -c %a g.bmp)" = 600 ]
+unpack out of memory after a scratch file is made|plain|:|VBLTOOL_FAULT=alloc:65536,leaks:1 "$fa" unpack ../readme.dat d|1|grep -q "vbltool: d: out of memory" err.txt && ! grep -q "left open" err.txt && [ "$(files)" = "err.txt out.txt " ]
+an output in a folder that does not exist||:|"$vt" pcx2bmp ../in.pcx nodir/out.bmp|1|[ "$(cat err.txt)" = "vbltool: nodir/out.bmp: the folder 'nodir' does not exist" ]
+a name too long, for output and input||:|"$vt" pcx2bmp ../in.pcx $(printf %0300d 0).bmp; "$vt" pcx2bmp $(printf %0300d 0).pcx out.bmp|1|[ "$(grep -c '^vbltool: 0*\.[bp][mc][px]: the path is too long$' err.txt)" = 2 ] && [ "$(files)" = "err.txt out.txt " ]
 TABLE
 
 echo "$failures failures"

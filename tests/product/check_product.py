@@ -204,6 +204,7 @@ def parse_version_node(data, off):
 OLDEST_WINDOWS = ('Windows XP', (5, 1))
 OLDEST_WINDOWS_IMPORTS = {
     'kernel32.dll': set("""
+        CreateFileA SetFileAttributesA
         AddVectoredExceptionHandler CloseHandle CreateEventA CreateSemaphoreA DeleteCriticalSection DuplicateHandle
         EnterCriticalSection FindClose FindFirstFileA FindNextFileA FreeLibrary GetCurrentProcess GetCurrentProcessId
         GetCurrentThread GetCurrentThreadId GetFileAttributesA GetFileSize GetFullPathNameA GetHandleInformation GetLastError

@@ -205,15 +205,32 @@ HFILE _lclose(HFILE hFile)
 
 namespace {
 
+// Whether a rename or link call was refused as a thing the file system does
+// not do at all, not for this file.
+bool NotDoneHere(int nError)
+{
+    return nError == EINVAL || nError == ENOSYS || nError == EPERM || nError == EOPNOTSUPP;
+}
+
 // Renames pszFrom to pszTo unless something is at pszTo, even something that
 // appears meanwhile. NFS and 9p (WSL's /mnt/c) have no such rename (EINVAL):
 // there pszTo is made a second name of the file, which fails when something
-// is there, and then pszFrom is dropped.
+// is there, and then pszFrom is dropped. Where there are no second names
+// either (VirtualBox shared folders, some FUSE file systems), a plain rename
+// once pszTo is found free: a file appearing in that instant is replaced.
 bool RenameNoReplace(const char* pszFrom, const char* pszTo)
 {
     if (renameat2(AT_FDCWD, pszFrom, AT_FDCWD, pszTo, RENAME_NOREPLACE) == 0) return true;
-    if (errno != EINVAL && errno != ENOSYS) return false;
-    if (link(pszFrom, pszTo) != 0) return false;
+    if (!NotDoneHere(errno)) return false;
+    if (link(pszFrom, pszTo) != 0) {
+        if (!NotDoneHere(errno)) return false;
+        struct stat st;
+        if (lstat(pszTo, &st) == 0 || errno != ENOENT) {
+            errno = EEXIST;
+            return false;
+        }
+        return rename(pszFrom, pszTo) == 0;
+    }
     if (unlink(pszFrom) == 0) return true;
     const int nError = errno;
     unlink(pszTo);
