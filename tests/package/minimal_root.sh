@@ -69,8 +69,8 @@ if [ -n "$deb" ]; then
     man -w vbltool
     dpkg -L vbltool
     apt-get remove -y vbltool
-    ! command -v vbltool
-    ! dpkg -L vbltool 2>/dev/null | grep -q /usr/bin/vbltool
+    test ! -e /usr/bin/vbltool && test ! -e /usr/share/man/man1/vbltool.1.gz
+    if dpkg-query -W -f="\${Status}" vbltool | grep -q " installed"; then exit 1; fi
   '
 fi
 echo "== minimal root: all done in $((SECONDS - started)) s"
