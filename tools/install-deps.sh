@@ -12,7 +12,13 @@ pkgs=(
   wine wine64 fonts-wine xvfb xauth xdotool x11-apps imagemagick
   netpbm file python3 libstb-dev
   util-linux coreutils wget gpgv debian-archive-keyring
+  dpkg-dev lintian man-db groff-base
 )
+# --vbltool: only what vbltool's Linux build and its Debian package need
+# (tools/release-deb.sh), for a level author who wants nothing else.
+if [ "${1:-}" = --vbltool ]; then
+  pkgs=(cmake ninja-build g++ libstb-dev dpkg-dev git)
+fi
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -3,7 +3,8 @@
 # the 32-bit product's file check and its tests under emulated 32-bit Wine
 # (the environment is set up on first use), the same tests of the 64-bit build
 # under Wine, and the Linux builds of the core with and without sanitizers
-# (fuzz smoke included); then makes the release twice and compares.
+# (fuzz smoke included); then makes the release twice and compares (and
+# vbltool's Debian package once more, against build/native's).
 #
 # Two cores are kept busy by running side by side what shares no Wine prefix:
 #   - the emulated environment and the 32-bit runs' Wine prefixes are made in
