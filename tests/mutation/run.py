@@ -31,6 +31,7 @@ TARGETS = {
     'diff_pcxtoppm': ['vbltool', 'bmp_pnm_compare'],
     'vbltool_cli': ['vbltool', 'vbltool_faults'],
     'vbltool_picture': ['vbltool'],
+    'picture_intake': ['vbltool'],
 }
 
 
