@@ -24,26 +24,14 @@ convert rgb16.png -depth 8 rgb.ppm
 convert rgb.ppm +dither -colors 200 few.ppm
 convert rgb.ppm +dither -colors 16 sixteen.ppm
 convert rgb.ppm -threshold 50% two.ppm
-convert rgb16.png \( -size 96x64 gradient: -rotate 90 \) -compose copy_opacity -composite rgba16.png
+convert rgb16.png \( -size 64x96 gradient: -rotate 90 \) -compose copy_opacity -composite rgba16.png
 convert rgba16.png -depth 8 rgba.png
 
 png() {  # png OUT DEPTH COLOUR_TYPE SOURCE [OPTION...]: a PNG of that IHDR
   local out=$1 depth=$2 type=$3 src=$4; shift 4
   convert "$src" "$@" -define png:bit-depth="$depth" -define png:color-type="$type" "$out"
 }
-top_down() {  # top_down IN OUT: the same picture, its rows stored top row first
-  python3 - "$1" "$2" <<'PY'
-import struct, sys
-d = bytearray(open(sys.argv[1], 'rb').read())
-at, = struct.unpack_from('<I', d, 10)
-w, h, _, bits = struct.unpack_from('<iiHH', d, 18)
-stride = (w * bits + 31) // 32 * 4
-rows = [d[at + i * stride:at + (i + 1) * stride] for i in range(h)]
-d[at:at + h * stride] = b''.join(reversed(rows))
-struct.pack_into('<i', d, 22, -h)
-open(sys.argv[2], 'wb').write(d)
-PY
-}
+top_down() { python3 "$here/top_down_bmp.py" "$@" || fail "top_down_bmp.py $*"; }
 
 # BMP
 ppmtobmp -os2 -bpp 8 few.ppm > os2-8.bmp 2>/dev/null
