@@ -132,18 +132,21 @@ bool ReadBmpLayout(const std::vector<unsigned char>& data, BmpLayout* pLayout)
     pLayout->dwHeaderSize = Le32(p);
     pLayout->dwCompression = kBmpRgb;
     if (pLayout->dwHeaderSize == 12) {
+        // Both WORDs, unsigned: the old header has no top-down rows.
         pLayout->llWidth = Le16(p + 4);
-        pLayout->llHeight = static_cast<int16_t>(Le16(p + 6));
+        pLayout->llHeight = Le16(p + 6);
         pLayout->uPlanes = Le16(p + 8);
         pLayout->uBits = Le16(p + 10);
         return true;
     }
-    if (data.size() < kFileHeaderSize + 20) return false;
+    // The 16-byte OS/2 2.x header stops after the bit count: no compression.
+    const size_t uFields = pLayout->dwHeaderSize == 16 ? 16 : 20;
+    if (data.size() < kFileHeaderSize + uFields) return false;
     pLayout->llWidth = static_cast<int32_t>(Le32(p + 4));
     pLayout->llHeight = static_cast<int32_t>(Le32(p + 8));
     pLayout->uPlanes = Le16(p + 12);
     pLayout->uBits = Le16(p + 14);
-    pLayout->dwCompression = Le32(p + 16);
+    if (uFields == 20) pLayout->dwCompression = Le32(p + 16);
     return true;
 }
 

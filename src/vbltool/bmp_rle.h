@@ -13,12 +13,12 @@
 enum : uint32_t { kBmpRgb = 0, kBmpRle8 = 1, kBmpRle4 = 2, kBmpBitFields = 3, kBmpJpeg = 4, kBmpPng = 5 };
 struct BmpLayout {
     uint32_t dwPixelsAt;    // bfOffBits: where the pixel data starts in the file
-    uint32_t dwHeaderSize;  // 12 for the old OS/2 header, 40 and up for Windows'
+    uint32_t dwHeaderSize;  // 12 for OS/2 1.x, 16 or 64 for OS/2 2.x, 40 and up for Windows'
     int64_t llWidth;
     int64_t llHeight;  // negative: rows top-down
     unsigned uPlanes;
     unsigned uBits;
-    uint32_t dwCompression;  // kBmp... (always kBmpRgb for a 12-byte header)
+    uint32_t dwCompression;  // kBmp... (always kBmpRgb for a 12- or 16-byte header)
 };
 
 // False when data does not start with "BM" and a whole header.

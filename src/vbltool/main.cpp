@@ -18,7 +18,7 @@ const char kHelp[] =
     "  preview LEVEL.dat OUT.bmp save the preview picture (entry level.pcx) of a level archive\n"
     "                            (pcx2bmp and preview write PNG when OUT ends in .png)\n"
     "  picture IN OUT.pcx [--crop] [--dither]\n"
-    "                            make a level picture from a PNG, BMP, JPEG, TGA, GIF or PCX file:\n"
+    "                            make a level picture from PNG, BMP, JPEG, TGA, GIF, PPM or PCX:\n"
     "                            scaled down to fit 407 x 263 (--crop: its top-left part, 1:1),\n"
     "                            256 colours (--dither: error diffusion), 8-bit PCX\n"
     "  list LEVEL.dat            show the directory of a level archive; flag entries outside the file\n"

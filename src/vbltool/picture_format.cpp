@@ -15,41 +15,137 @@ bool StartsWith(const std::vector<unsigned char>& data, const char* psz, size_t 
     return data.size() >= uAt + n && memcmp(data.data() + uAt, psz, n) == 0;
 }
 
-// Netpbm's magic numbers, "P1" to "P7", and what each is called.
+// Netpbm's magic numbers, "P1" to "P7", and what each is called; binary
+// PGM (P5) and PPM (P6) are read by pnm_read.h, not named here.
 const char* NetpbmName(const std::vector<unsigned char>& data)
 {
     if (data.size() < 3 || data[0] != 'P' || !strchr(" \t\r\n", data[2]) || data[2] == 0) return nullptr;
-    static const char* const apszNames[] = {"a PBM picture", "a PGM picture", "a PPM picture", "a PBM picture",
-                                            "a PGM picture", "a PPM picture", "a PAM picture"};
+    static const char* const apszNames[] = {"a plain (ASCII) PBM picture (P1)",
+                                            "a plain (ASCII) PGM picture (P2)",
+                                            "a plain (ASCII) PPM picture (P3)",
+                                            "a PBM picture (P4)",
+                                            "a PGM picture",
+                                            "a PPM picture",
+                                            "a PAM picture (P7)"};
     return data[1] >= '1' && data[1] <= '7' ? apszNames[data[1] - '1'] : nullptr;
 }
 
-// A BMP that stb_image refused: what its header holds.
-std::string BmpReason(const std::vector<unsigned char>& data)
+uint32_t Le32At(const std::vector<unsigned char>& data, size_t uAt)
+{
+    return data[uAt] | (data[uAt + 1] << 8) | (data[uAt + 2] << 16) | (uint32_t{data[uAt + 3]} << 24);
+}
+
+unsigned BitCount(uint32_t dw)
+{
+    unsigned n = 0;
+    for (; dw; dw &= dw - 1) ++n;
+    return n;
+}
+
+// An OS/2 2.x BMP (16- or 64-byte header), which vbltool does not read: its
+// compression, whose numbers 3 and 4 mean other things than in Windows'.
+void NameOs2Bmp(const BmpLayout& layout, char* psz, size_t cb)
+{
+    static const char* const apszCompressions[] = {"", " with run-length compression (RLE8)",
+                                                   " with run-length compression (RLE4)", " compressed with Huffman 1D",
+                                                   " compressed with RLE24"};
+    if (layout.dwCompression < 5) {
+        snprintf(psz, cb, "an OS/2 2.x BMP (a header of %u bytes)%s", static_cast<unsigned>(layout.dwHeaderSize),
+                 apszCompressions[layout.dwCompression]);
+    } else {
+        snprintf(psz, cb, "an OS/2 2.x BMP of compression type %u", static_cast<unsigned>(layout.dwCompression));
+    }
+}
+
+// The colour masks (BI_BITFIELDS) at byte 54, after a 40-byte header or
+// inside a 108- or 124-byte one: red, green and blue each of 1 to 8 bits, not
+// all the same; the alpha mask of a 108- or 124-byte header of 8 bits at most.
+const char* MaskFault(const std::vector<unsigned char>& data, const BmpLayout& layout)
+{
+    if (layout.dwHeaderSize == 56) return "a BMP with a header of 56 bytes and colour masks (BI_BITFIELDS)";
+    const size_t uMasks = layout.dwHeaderSize == 40 ? 3 : 4;  // the header (and masks) are whole
+    uint32_t adw[4] = {0, 0, 0, 0};
+    for (size_t i = 0; i < uMasks; ++i) adw[i] = Le32At(data, 54 + 4 * i);
+    if (!adw[0] || !adw[1] || !adw[2]) return "a BMP with an empty colour mask (BI_BITFIELDS)";
+    if (adw[0] == adw[1] && adw[1] == adw[2]) return "a BMP whose colour masks (BI_BITFIELDS) are all the same";
+    for (uint32_t dw : adw) {
+        if (BitCount(dw) > 8) return "a BMP with a colour mask of more than 8 bits (BI_BITFIELDS)";
+    }
+    return nullptr;
+}
+
+// A BMP of a header size that vbltool reads (12, 40, 56, 108 or 124 bytes,
+// one plane): what in its fields it cannot read, in their order; empty when
+// nothing.
+std::string WindowsBmpFault(const std::vector<unsigned char>& data, const BmpLayout& layout)
+{
+    char sz[160];
+    const unsigned b = layout.uBits;
+    const uint32_t c = layout.dwCompression;
+    if (layout.dwHeaderSize == 12 && b != 1 && b != 4 && b != 8 && b != 24) {
+        snprintf(sz, sizeof(sz), "an OS/2 1.x BMP at %u bits per pixel", b);
+    } else if (c == kBmpJpeg || c == kBmpPng) {
+        snprintf(sz, sizeof(sz), "a BMP holding a %s", c == kBmpJpeg ? "JPEG (BI_JPEG)" : "PNG (BI_PNG)");
+    } else if (c > kBmpPng) {
+        snprintf(sz, sizeof(sz), "a BMP of compression type %u", static_cast<unsigned>(c));
+    } else if (b != 1 && b != 4 && b != 8 && b != 16 && b != 24 && b != 32) {
+        snprintf(sz, sizeof(sz), "a BMP at %u bits per pixel", b);
+    } else if ((c == kBmpRle8 && b != 8) || (c == kBmpRle4 && b != 4)) {
+        snprintf(sz, sizeof(sz), "a BMP whose run-length compression (BI_RLE%d) is at %u bits per pixel",
+                 c == kBmpRle8 ? 8 : 4, b);
+    } else if ((c == kBmpRle8 || c == kBmpRle4) && layout.llHeight < 0) {
+        snprintf(sz, sizeof(sz), "a top-down BMP with run-length compression (BI_RLE%d)", c == kBmpRle8 ? 8 : 4);
+    } else if (c == kBmpBitFields && b != 16 && b != 32) {
+        snprintf(sz, sizeof(sz), "a BMP with colour masks (BI_BITFIELDS) at %u bits per pixel", b);
+    } else if (c == kBmpBitFields && MaskFault(data, layout)) {
+        snprintf(sz, sizeof(sz), "%s", MaskFault(data, layout));
+    } else {
+        return std::string();
+    }
+    return sz + std::string(kSaveAsPng);
+}
+
+}  // namespace
+
+size_t BmpHeaderEnd(const BmpLayout& layout)
+{
+    const bool bMasksAfter = layout.dwHeaderSize == 40 && layout.dwCompression == kBmpBitFields;
+    return 14 + layout.dwHeaderSize + (bMasksAfter ? 12 : 0);
+}
+
+std::string BmpFault(const std::vector<unsigned char>& data)
 {
     BmpLayout layout;
     if (!ReadBmpLayout(data, &layout)) return "a BMP cut off inside its header";
-    char sz[200];
+    char sz[160];
     const uint32_t h = layout.dwHeaderSize;
-    if (layout.dwCompression == kBmpJpeg || layout.dwCompression == kBmpPng) {
-        snprintf(sz, sizeof(sz), "a BMP holding a %s",
-                 layout.dwCompression == kBmpJpeg ? "JPEG (BI_JPEG)" : "PNG (BI_PNG)");
-    } else if (h != 12 && h != 40 && h != 56 && h != 108 && h != 124) {
+    if (h != 12 && h != 16 && h != 40 && h != 52 && h != 56 && h != 64 && h != 108 && h != 124) {
         snprintf(sz, sizeof(sz), "a BMP with a header of %u bytes", static_cast<unsigned>(h));
-    } else if ((layout.dwCompression == kBmpRle8 || layout.dwCompression == kBmpRle4) && layout.llHeight < 0) {
-        snprintf(sz, sizeof(sz), "a top-down BMP with run-length compression (BI_RLE%d)",
-                 layout.dwCompression == kBmpRle8 ? 8 : 4);
-    } else if (layout.dwCompression == kBmpRle8 || layout.dwCompression == kBmpRle4) {
-        snprintf(sz, sizeof(sz), "a BMP whose run-length compression (BI_RLE%d) is at %u bits per pixel",
-                 layout.dwCompression == kBmpRle8 ? 8 : 4, layout.uBits);
-    } else if (layout.dwCompression > kBmpPng) {
-        snprintf(sz, sizeof(sz), "a BMP of compression type %u", static_cast<unsigned>(layout.dwCompression));
+    } else if (layout.uPlanes != 1) {
+        snprintf(sz, sizeof(sz), "a BMP of %u planes, where the format has 1", layout.uPlanes);
+    } else if (h == 16 || h == 64) {
+        NameOs2Bmp(layout, sz, sizeof(sz));
+    } else if (h == 52) {
+        snprintf(sz, sizeof(sz), "a BMP with a header of 52 bytes (BITMAPV2INFOHEADER)");
+    } else if (data.size() < BmpHeaderEnd(layout)) {
+        return "a BMP cut off inside its header";
     } else {
-        snprintf(sz, sizeof(sz), "a BMP of %u planes at %u bits per pixel, compression type %u", layout.uPlanes,
-                 layout.uBits, static_cast<unsigned>(layout.dwCompression));
+        const std::string strFault = WindowsBmpFault(data, layout);
+        if (!strFault.empty()) return strFault;
+        // Pixels of 8 bits or fewer are indexes into the colour table, which
+        // lies between the header and the pixels. Wider ones follow the
+        // header and its masks, or bytes that LoadPicture takes out.
+        if (layout.uBits <= 8 && layout.dwPixelsAt > data.size())
+            return "the file ends before the picture does, inside its colour table";
+        if (layout.uBits > 8 && layout.dwPixelsAt < BmpHeaderEnd(layout))
+            return "a BMP whose pixels start inside its header";
+        if (layout.dwPixelsAt > data.size()) return "the file ends before the picture does";
+        return std::string();
     }
-    return std::string(sz) + kSaveAsPng;
+    return sz + std::string(kSaveAsPng);
 }
+
+namespace {
 
 // The DHT segment at uAt (just past its marker): each table's 16 counts must
 // add up to 256 at most.
@@ -70,7 +166,10 @@ bool HuffmanTablesFit(const std::vector<unsigned char>& data, size_t uAt)
 
 std::string UnreadablePictureReason(const std::vector<unsigned char>& data)
 {
-    if (StartsWith(data, "BM")) return BmpReason(data);
+    if (StartsWith(data, "BM")) {
+        const std::string strFault = BmpFault(data);
+        return strFault.empty() ? "a BMP whose header is damaged" : strFault;
+    }
     const char* pszFound = nullptr;
     if (StartsWith(data, "RIFF") && StartsWith(data, "WEBP", 8)) {
         pszFound = "a WebP picture";
@@ -87,7 +186,7 @@ std::string UnreadablePictureReason(const std::vector<unsigned char>& data)
         pszFound = NetpbmName(data);
     }
     if (pszFound) return std::string(pszFound) + kSaveAsPng;
-    return "not a PNG, BMP, JPEG, TGA, GIF or PCX picture (unknown image type)";
+    return "not a PNG, BMP, JPEG, TGA, GIF, PGM, PPM or PCX picture (unknown image type)";
 }
 
 const char* JpegHuffmanFault(const std::vector<unsigned char>& data)

@@ -21,9 +21,11 @@ bool DibToRgb(HGLOBAL hDib, RgbImage* pImage);
 
 // Reads pszPath (picture_load.cpp): PNG, BMP, JPEG, TGA or GIF through
 // stb_image (a transparent picture laid over black, 16-bit channels rounded
-// to 8 bits, palette BMPs made plain first by bmp_rle.h), PCX through the
-// launcher's own decoder. A picture of more pixels than the launcher takes is
-// refused before it is decoded. False with a one-line reason in *pstrReason.
+// to 8 bits, palette BMPs made plain first by bmp_rle.h), binary PGM and PPM
+// through pnm_read.h, PCX through the launcher's own decoder. A BMP header
+// that vbltool does not read is named field by field (picture_format.h). A
+// picture of more pixels than the launcher takes is refused before it is
+// decoded. False with a one-line reason in *pstrReason.
 bool LoadPicture(const char* pszPath, RgbImage* pImage, std::string* pstrReason);
 
 // The largest size of nWidth x nHeight's aspect ratio within nMaxWidth x

@@ -1,6 +1,6 @@
 // LoadPicture: any picture an author has, as true colour. PCX goes through
-// the launcher's own decoder, palette BMPs through bmp_rle's rewrite, and
-// everything else straight to stb_image.
+// the launcher's own decoder, palette BMPs through bmp_rle's rewrite, binary
+// PGM and PPM through pnm_read, and everything else straight to stb_image.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +10,7 @@
 #include "picture_format.h"
 #include "picture_image.h"
 #include "picture_stb.h"
+#include "pnm_read.h"
 #include "preview/pcx_decoder.h"
 #include "tool_files.h"
 
@@ -150,12 +151,15 @@ bool LoadWithStb(const std::vector<unsigned char>& data, RgbImage* pImage, std::
         *pstrReason = UnreadablePictureReason(data);
         return false;
     }
-    if (nWidth < 1 || nHeight < 1) {
+    // A BMP's rows run top-down when its height is negative, which
+    // stb_image's info passes on as it stands.
+    const int64_t llHeight = nHeight < 0 && data[0] == 'B' ? -int64_t{nHeight} : nHeight;
+    if (nWidth < 1 || llHeight < 1) {
         *pstrReason = "the picture has no pixels";
         return false;
     }
-    if (int64_t{nWidth} * nHeight > kPcxMaxPixels) {
-        *pstrReason = TooManyPixels(nWidth, nHeight);
+    if (nWidth * llHeight > kPcxMaxPixels) {
+        *pstrReason = TooManyPixels(nWidth, llHeight);
         return false;
     }
     const bool bAlpha = nChannels == 2 || nChannels == 4;
@@ -198,6 +202,36 @@ bool LoadPaletteBmp(const std::vector<unsigned char>& data, const BmpLayout& lay
     return LoadWithStb(plain, pImage, pstrReason);
 }
 
+bool LoadBmp(const std::vector<unsigned char>& data, RgbImage* pImage, std::string* pstrReason)
+{
+    *pstrReason = BmpFault(data);
+    if (!pstrReason->empty()) return false;
+    BmpLayout layout;
+    ReadBmpLayout(data, &layout);
+    if (IsPaletteBmp(layout)) return LoadPaletteBmp(data, layout, pImage, pstrReason);
+    // Wider pixels: stb_image takes them only right after the header, so
+    // whatever lies between (an optional colour table, padding) is left out.
+    const size_t uHeaderEnd = BmpHeaderEnd(layout);
+    if (layout.dwPixelsAt == uHeaderEnd) return LoadWithStb(data, pImage, pstrReason);
+    std::vector<unsigned char> joined(data.begin(), data.begin() + static_cast<ptrdiff_t>(uHeaderEnd));
+    joined.insert(joined.end(), data.begin() + layout.dwPixelsAt, data.end());
+    PutLe32(joined.data() + 10, static_cast<uint32_t>(uHeaderEnd));
+    return LoadWithStb(joined, pImage, pstrReason);
+}
+
+bool LoadPnm(const std::vector<unsigned char>& data, RgbImage* pImage, std::string* pstrReason)
+{
+    PnmHeader header;
+    const char* pszReason = ReadPnmHeader(data, &header);
+    if (!pszReason && header.llWidth * header.llHeight > kPcxMaxPixels) {
+        *pstrReason = TooManyPixels(header.llWidth, header.llHeight);
+        return false;
+    }
+    if (!pszReason) pszReason = ReadPnmPixels(data, header, pImage);
+    if (pszReason) *pstrReason = pszReason;
+    return !pszReason;
+}
+
 }  // namespace
 
 bool LoadPicture(const char* pszPath, RgbImage* pImage, std::string* pstrReason)
@@ -216,7 +250,7 @@ bool LoadPicture(const char* pszPath, RgbImage* pImage, std::string* pstrReason)
         *pstrReason = pszFault;
         return false;
     }
-    BmpLayout layout;
-    if (ReadBmpLayout(data, &layout) && IsPaletteBmp(layout)) return LoadPaletteBmp(data, layout, pImage, pstrReason);
+    if (IsBinaryPnm(data)) return LoadPnm(data, pImage, pstrReason);
+    if (data.size() >= 2 && data[0] == 'B' && data[1] == 'M') return LoadBmp(data, pImage, pstrReason);
     return LoadWithStb(data, pImage, pstrReason);
 }

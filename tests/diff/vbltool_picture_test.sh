@@ -141,6 +141,8 @@ cp rle8.bmp jpeg.bmp && printf '\x04' | dd of=jpeg.bmp bs=1 seek=30 conv=notrunc
 cp rle8.bmp huge.bmp && printf '\x28\x23\x00\x00\x40\x1f' | dd of=huge.bmp bs=1 seek=18 conv=notrunc status=none
 cp wide.bmp no-rows.bmp && printf '\0\0\0\0' | dd of=no-rows.bmp bs=1 seek=22 conv=notrunc status=none
 convert few.ppm few.webp && convert few.ppm few.tif
+pnmtoplainpnm few.ppm > plain.ppm 2>/dev/null
+{ printf 'P5 8193 8192 255\n'; head -c $((8193 * 8192)) /dev/zero; } > huge.pgm
 { printf '\xff\xd8\xff\xc4\x00\x13\x00'; printf '\xff%.0s' $(seq 16); } > huffman.jpg
 while IFS='|' read -r input reason; do
   expect 1 "picture refuses $input" "$vbltool" picture "$input" refused.pcx
@@ -154,7 +156,8 @@ no-rows.bmp|no pixels
 huffman.jpg|a JPEG whose Huffman table holds more than 256 codes
 few.webp|a WebP picture, which
 few.tif|a TIFF picture, which
-few.ppm|a PPM picture, which
+plain.ppm|a plain (ASCII) PPM picture (P3), which vbltool cannot read
+huge.pgm|the picture is 8193 x 8192 pixels, more than the launcher's limit
 TABLE
 
 echo "$failures failures"

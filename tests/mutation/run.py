@@ -32,6 +32,7 @@ TARGETS = {
     'vbltool_cli': ['vbltool', 'vbltool_faults'],
     'vbltool_picture': ['vbltool'],
     'vbltool_write': ['vbltool', 'vbltool_faults'],
+    'picture_intake': ['vbltool'],
 }
 
 

@@ -2,7 +2,8 @@
 # The 32-bit vbltool.exe (emulated) makes the same bytes as the Linux vbltool
 # with `picture`: its float scaling must round as the 64-bit builds do. A few
 # inputs only: PNG scaled, JPEG scaled and dithered, BMP cropped; run-length
-# BMPs (8-bit scaled, 4-bit) and a 16-bit PNG, rewritten or narrowed first.
+# BMPs (8-bit scaled, 4-bit) and a 16-bit PNG, rewritten or narrowed first; a
+# top-down BMP and a 16-bit PPM, read by vbltool's own code.
 # Usage: picture_same_bytes.sh RUNNER VBLTOOL.EXE
 # The Linux vbltool is the native preset's, built here when missing.
 set -uo pipefail
@@ -19,6 +20,8 @@ convert -size 500x300 -seed 7 plasma:fractal -depth 8 -type truecolor shot.bmp
 convert logo: logo.bmp
 python3 "$src/tests/diff/rle_bmp.py" rle4 4 301 77 8 108
 convert shot.png +dither -colors 64 -depth 16 deep.png
+python3 "$src/tests/diff/top_down_bmp.py" shot.bmp top-down.bmp
+convert shot.png -depth 16 shot16.ppm
 while read -r input option; do
   expect 0 "linux: picture $input $option" "$native" picture "$input" linux.pcx $option
   expect 0 "32-bit: picture $input $option" "$runner" "$exe" picture "$input" win32.pcx $option
@@ -30,6 +33,8 @@ shot.bmp --crop
 logo.bmp
 rle4.bmp
 deep.png
+top-down.bmp --dither
+shot16.ppm
 TABLE
 echo "$failures failures"
 [ $failures = 0 ]
