@@ -9,6 +9,7 @@
 #include "bmp_rle.h"
 #include "picture_format.h"
 #include "picture_image.h"
+#include "picture_size_check.h"
 #include "picture_stb.h"
 #include "preview/pcx_decoder.h"
 #include "tool_files.h"
@@ -87,15 +88,15 @@ bool LoadPcx(const char* pszPath, const std::vector<unsigned char>& data, RgbIma
     }
     PictureRefusal eRefusal = kPictureMade;
     HGLOBAL hDib = ReadPcxFileWithReason(hFile, 0, static_cast<LONG>(data.size()), &eRefusal);  // closes hFile
-    if (!hDib) {
+    if (!hDib && eRefusal != kRefuseBitCount) {
         *pstrReason = PictureRefusalText(eRefusal);
         return false;
     }
-    const DecodedPicture pic = InspectDecoded(hDib);
-    const bool bOk = !pic.pszRefusal && DibToRgb(hDib, pImage);
-    GlobalFree(hDib);
-    if (!bOk)
-        *pstrReason = std::string("the launcher cannot make a bitmap of it: ") + (pic.pszRefusal ? pic.pszRefusal : "");
+    // A bit count no bitmap has is refused by the decoder before its block.
+    const char* pszRefusal = hDib ? InspectDecoded(hDib).pszRefusal : PictureRefusalText(eRefusal);
+    const bool bOk = !pszRefusal && DibToRgb(hDib, pImage);
+    if (hDib) GlobalFree(hDib);
+    if (!bOk) *pstrReason = std::string("the launcher cannot make a bitmap of it: ") + (pszRefusal ? pszRefusal : "");
     return bOk;
 }
 
@@ -158,14 +159,15 @@ bool LoadWithStb(const std::vector<unsigned char>& data, RgbImage* pImage, std::
         *pstrReason = TooManyPixels(nWidth, nHeight);
         return false;
     }
+    if (!PictureFitsFile(data, nWidth, nHeight, pstrReason)) return false;
     const bool bAlpha = nChannels == 2 || nChannels == 4;
     std::unique_ptr<unsigned char, void (*)(void*)> pPixels(DecodeWithStb(data, bAlpha ? 4 : 3, &in, &nWidth, &nHeight),
                                                             stbi_image_free);
     if (!pPixels || in.bOverrun) {
         // stb_image says "outofdata" where a PNG's compressed data is cut off.
         const bool bCut = in.bOverrun || (!pPixels && strcmp(stbi_failure_reason(), "outofdata") == 0);
-        *pstrReason = bCut ? "the file ends before the picture does"
-                           : "cannot decode the picture (" + PrintableText(stbi_failure_reason()) + ")";
+        *pstrReason =
+            bCut ? kPictureFileEnds : "cannot decode the picture (" + PrintableText(stbi_failure_reason()) + ")";
         return false;
     }
     const size_t uPixels = static_cast<size_t>(nWidth) * static_cast<size_t>(nHeight);

@@ -22,9 +22,9 @@ const std::string& InputPath()
 }
 
 // The decoder's block holds exactly the header, biClrUsed colours and the
-// rows (FuzzCheckDib): the checks must find the pixels right after the table,
-// so inside the block, pass it exactly when GDI knows its bit count, and
-// never pass it one byte short.
+// rows (FuzzCheckDib) at a bit count GDI knows: the checks must find the
+// pixels right after the table, so inside the block, pass it, and never pass
+// it one byte short.
 void CheckDibChecks(HGLOBAL hDib)
 {
     if (!hDib) return;
@@ -33,10 +33,10 @@ void CheckDibChecks(HGLOBAL hDib)
     if (!pbi || cbBlock < sizeof(BITMAPINFOHEADER)) FuzzFail("packed DIB unreadable");
     const WORD w = pbi->bmiHeader.biBitCount;
     const DWORD dwColours = pbi->bmiHeader.biClrUsed;
-    const bool bGdiBits = w == 1 || w == 4 || w == 8 || w == 16 || w == 24 || w == 32;
-    if (DIBitmapRefusal(pbi, cbBlock) != (bGdiBits ? kDibFits : kDibBitCount) ||
-        DIBitmapFitsBlock(pbi, cbBlock) != bGdiBits || DIBitmapFitsBlock(pbi, cbBlock - 1) ||
-        DIBitmapColors(pbi) != static_cast<int>(dwColours) ||
+    // The decoder refuses other bit counts before it allocates.
+    if (w != 1 && w != 4 && w != 8 && w != 16 && w != 24 && w != 32) FuzzFail("a block of a bit count no bitmap has");
+    if (DIBitmapRefusal(pbi, cbBlock) != kDibFits || !DIBitmapFitsBlock(pbi, cbBlock) ||
+        DIBitmapFitsBlock(pbi, cbBlock - 1) || DIBitmapColors(pbi) != static_cast<int>(dwColours) ||
         DIBitmapBits(pbi) != reinterpret_cast<const BYTE*>(pbi) + 40 + 4 * dwColours) {
         FuzzFail("the DIB checks misjudge the decoded block");
     }
@@ -75,7 +75,8 @@ void CheckCorner(HGLOBAL hWhole, PictureRefusal eWhole, LONG lSize)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cbData)
 {
-    if (cbData > INT32_MAX) return 0;
+    const long long llPixels = PcxHeaderPixels(pData, cbData);
+    if (cbData > INT32_MAX || (llPixels > kFuzzMostPixels && llPixels <= kPcxMaxPixels)) return 0;
     FILE* pOut = fopen(InputPath().c_str(), "wb");  // truncates the memory file
     if (!pOut || fwrite(pData, 1, cbData, pOut) != cbData || fclose(pOut) != 0) FuzzFail("cannot stage the input");
     PictureRefusal eWhole = kPictureMade;
