@@ -150,9 +150,6 @@ bool PlanPcxLayout(const PcxHeader& hdr, PcxLayout* pLay, PictureRefusal* pRefus
         *pRefusal = kRefuseBitCount;
         return false;
     }
-    pLay->lWidth = static_cast<LONG>(llWidth);
-    pLay->lHeight = static_cast<LONG>(llHeight);
-    pLay->wBitCount = static_cast<WORD>(nBits);
     pLay->dwStride = static_cast<DWORD>(llStride);
     pLay->dwImageBytes = static_cast<DWORD>(llImage);
     pLay->nPlanes = hdr.bPlanes;

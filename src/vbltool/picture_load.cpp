@@ -164,10 +164,14 @@ bool LoadWithStb(const std::vector<unsigned char>& data, RgbImage* pImage, std::
     std::unique_ptr<unsigned char, void (*)(void*)> pPixels(DecodeWithStb(data, bAlpha ? 4 : 3, &in, &nWidth, &nHeight),
                                                             stbi_image_free);
     if (!pPixels || in.bOverrun) {
-        // stb_image says "outofdata" where a PNG's compressed data is cut off.
+        // stb_image says "outofdata" where a PNG's compressed data is cut off,
+        // and "outofmem" only once PictureFitsFile has found the file able to
+        // hold the picture: then memory really is short, as a bad_alloc says.
         const bool bCut = in.bOverrun || (!pPixels && strcmp(stbi_failure_reason(), "outofdata") == 0);
-        *pstrReason =
-            bCut ? kPictureFileEnds : "cannot decode the picture (" + PrintableText(stbi_failure_reason()) + ")";
+        const bool bNoMemory = !bCut && strcmp(stbi_failure_reason(), "outofmem") == 0;
+        *pstrReason = bCut        ? kPictureFileEnds
+                      : bNoMemory ? "out of memory"
+                                  : "cannot decode the picture (" + PrintableText(stbi_failure_reason()) + ")";
         return false;
     }
     const size_t uPixels = static_cast<size_t>(nWidth) * static_cast<size_t>(nHeight);

@@ -159,7 +159,8 @@ TABLE
 
 # Headers that ask for far more than their files hold: refused for what they
 # are before anything is allocated, so that 128 MiB of address space (the
-# 32-bit program has 2 GiB, and less in one piece) tells the same story.
+# 32-bit program has 2 GiB, and less in one piece) tells the same story. Out
+# of memory is said of a picture that could be read, and only of one.
 regressions="$(cd "$(dirname "$0")/../regressions" && pwd)"
 python3 - <<'PY'
 import struct
@@ -173,6 +174,8 @@ open('screen.gif', 'wb').write(b'GIF89a' + struct.pack('<HHBBB', 8192, 8192, 0, 
 open('screen-cut.gif', 'wb').write(b'GIF89a' + struct.pack('<HHBBB', 8192, 8192, 0, 0, 0) + b',\0\0\0\0\1\0\1\0\0\2\2')
 sof = b'\xff\xc0' + struct.pack('>HBHHB', 17, 8, 8192, 8192, 3) + b'\x01\x11\x00\x02\x11\x00\x03\x11\x00'
 open('frame.jpg', 'wb').write(b'\xff\xd8' + sof + b'\xff\xd9')
+import zlib
+open('grey.png', 'wb').write(png(8000, 8000, 8, 0, zlib.compress(bytes(8001 * 8000), 9)))  # 62 KB, 192 MB as RGB
 open('claims.tga', 'wb').write(struct.pack('<BBBHHBHHHHBB', 0, 0, 10, 0, 0, 0, 0, 0, 8192, 8192, 32, 0) + b'\xff' * 10)
 PY
 while IFS='|' read -r input reason; do
@@ -185,6 +188,7 @@ screen.gif|a GIF holding no picture
 screen-cut.gif|the file ends before the picture does
 frame.jpg|the file ends before the picture does
 claims.tga|the file ends before the picture does
+grey.png|vbltool: grey.png: out of memory
 $(for f in "$regressions"/pcx-bits-*.pcx; do echo "$f|its bits per pixel are not 1, 4, 8, 16, 24 or 32"; done)
 TABLE
 for input in few.png few.gif few.tga tall.jpg few.pcx; do
