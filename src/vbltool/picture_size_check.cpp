@@ -148,11 +148,19 @@ bool IsFrameMarker(unsigned char bMarker)
     return bMarker >= 0xc0 && bMarker <= 0xcf && bMarker != 0xc4 && bMarker != 0xc8 && bMarker != 0xcc;
 }
 
-// Marker by marker, each segment skipped by its length, to the first scan.
-bool JpegFits(const Bytes& data, std::string* pstrReason)
+// Where stb_image takes data for a JPEG: SOI after any fill bytes 0xff.
+// Returns the SOI's second byte, or 0 when the data is no JPEG.
+size_t JpegStart(const Bytes& data)
 {
     size_t i = 0;
     while (i < data.size() && data[i] == 0xff) ++i;
+    return i > 0 && i < data.size() && data[i] == 0xd8 ? i : 0;
+}
+
+// Marker by marker from SOI (at i), each segment skipped by its length, to
+// the first scan.
+bool JpegFits(const Bytes& data, size_t i, std::string* pstrReason)
+{
     uint64_t ullBlocks = 0;
     uint64_t ullScanBytes = 0;
     for (++i; i + 1 < data.size();) {
@@ -203,7 +211,7 @@ bool PictureFitsFile(const Bytes& data, int nWidth, int nHeight, std::string* ps
 {
     // stb_image tells its formats apart in this order by these signatures;
     // what none of them claims is a TGA.
-    if (!data.empty() && data[0] == 0xff) return JpegFits(data, pstrReason);
+    if (const size_t uSoi = JpegStart(data)) return JpegFits(data, uSoi, pstrReason);
     if (StartsWith(data, "\x89PNG\r\n\x1a\n", 8)) return PngFits(data, nWidth, nHeight, pstrReason);
     if (StartsWith(data, "BM", 2)) return true;
     if (StartsWith(data, "GIF87a", 6) || StartsWith(data, "GIF89a", 6)) return GifFits(data, pstrReason);

@@ -200,6 +200,8 @@ TEST(PictureSizeCheckTest, TgaPixelsMustBeThere)
         {"run-length: 257 pixels need 3", Tga(0, 0, 10, 0, 0, 0, 257, 1, 32, 10), 257, 1, kEnds},
         {"8192 x 8192 from a header", Tga(0, 0, 10, 0, 0, 0, 8192, 8192, 32, 10), 8192, 8192, kEnds},
         {"a header cut", Data(17, 0), 1, 1, kEnds},
+        {"an identifier of 255 bytes, no JPEG", Tga(255, 0, 2, 0, 0, 0, 4, 4, 24, 255 + 48), 4, 4, ""},
+        {"and its pixels short", Tga(255, 0, 2, 0, 0, 0, 4, 4, 24, 255 + 47), 4, 4, kEnds},
     });
 }
 
