@@ -48,13 +48,33 @@ unsigned PngChannels(unsigned uColourType)
     return uColourType < 7 ? auChannels[uColourType] : 1;
 }
 
+// Bytes of the rows of a w x h picture of uBits a pixel: each row its filter
+// byte and its pixels, whole bytes. An interlaced picture's rows are those
+// of its seven passes.
+uint64_t PngRowBytes(uint64_t w, uint64_t h, unsigned uBits, bool bInterlaced)
+{
+    struct Pass {
+        unsigned x0, y0, dx, dy;
+    };
+    static const Pass aAdam7[7] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                   {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+    if (!bInterlaced) return h * (1 + (w * uBits + 7) / 8);
+    uint64_t ullBytes = 0;
+    for (const Pass& p : aAdam7) {
+        const uint64_t ullW = w > p.x0 ? (w - p.x0 + p.dx - 1) / p.dx : 0;
+        const uint64_t ullH = h > p.y0 ? (h - p.y0 + p.dy - 1) / p.dy : 0;
+        if (ullW && ullH) ullBytes += ullH * (1 + (ullW * uBits + 7) / 8);
+    }
+    return ullBytes;
+}
+
 // Chunk by chunk up to IEND, as stb_image reads them, each with its CRC.
 bool PngFits(const Bytes& data, int nWidth, int nHeight, std::string* pstrReason)
 {
     const size_t cb = data.size();
     uint64_t ullCompressed = 0;
     unsigned uDepth = 8, uColourType = 0;
-    bool bHeader = false;
+    bool bHeader = false, bInterlaced = false;
     for (size_t i = 8;;) {
         if (cb - i < 12) return Refuse(pstrReason, kPictureFileEnds);
         const uint32_t uLength = Be32(data, i);
@@ -64,6 +84,7 @@ bool PngFits(const Bytes& data, int nWidth, int nHeight, std::string* pstrReason
             bHeader = true;
             uDepth = data[i + 16];
             uColourType = data[i + 17];
+            bInterlaced = data[i + 20] != 0;
         } else if (uType == 0x49444154) {  // IDAT
             ullCompressed += uLength;
         } else if (uType == 0x49454e44) {  // IEND
@@ -71,10 +92,11 @@ bool PngFits(const Bytes& data, int nWidth, int nHeight, std::string* pstrReason
         }
         i += 12 + size_t{uLength};
     }
-    // Interlaced or not, the rows carry at least every pixel's bits.
-    const uint64_t ullBits =
-        uint64_t{static_cast<uint32_t>(nWidth)} * static_cast<uint32_t>(nHeight) * PngChannels(uColourType) * uDepth;
-    if ((ullBits + 7) / 8 <= ullCompressed * kDeflateMostPerByte) return true;
+    // stb_image sizes its inflate buffer by these rows, to be filled by the
+    // compressed data. nWidth and nHeight are those of IHDR, within 2^24.
+    const uint64_t ullRows = PngRowBytes(static_cast<uint32_t>(nWidth), static_cast<uint32_t>(nHeight),
+                                         PngChannels(uColourType) * uDepth, bInterlaced);
+    if (ullRows <= ullCompressed * kDeflateMostPerByte) return true;
     char sz[120];
     snprintf(sz, sizeof(sz), "a PNG whose compressed data is too short for its %d x %d pixels", nWidth, nHeight);
     return Refuse(pstrReason, sz);

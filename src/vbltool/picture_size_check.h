@@ -15,10 +15,10 @@ extern const char kPictureFileEnds[];
 // its header describes:
 // - PNG: a chunk (length, type, data, CRC) reaching past the end of the data,
 //   before the IEND chunk, is refused as kPictureFileEnds; and the IDAT
-//   chunks together must hold at least the picture's bytes at deflate's best
-//   ratio (1032 to 1). stb_image would otherwise grow its buffer to a
-//   chunk's stated length, up to 2 GiB, and size its inflate buffer by the
-//   picture.
+//   chunks together must hold the picture's rows (filter bytes included,
+//   interlaced or not) at deflate's best ratio (1032 to 1). stb_image would
+//   otherwise grow its buffer to a chunk's stated length, up to 2 GiB, and
+//   size its inflate buffer by the picture.
 // - GIF: the first image must be whole; a file ending before, or with no
 //   image at all, is refused before stb_image allocates the screen (9 bytes
 //   a pixel).

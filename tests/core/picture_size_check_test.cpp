@@ -33,13 +33,13 @@ void PngChunk(Data* p, const char* pszType, const Data& body)
 }
 
 // Signature, IHDR, one IDAT of cbIdat bytes, IEND.
-Data Png(uint32_t w, uint32_t h, unsigned depth, unsigned colourType, size_t cbIdat)
+Data Png(uint32_t w, uint32_t h, unsigned depth, unsigned colourType, size_t cbIdat, unsigned interlace = 0)
 {
     Data png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     Data ihdr;
     AppendBe32(&ihdr, w);
     AppendBe32(&ihdr, h);
-    Append(&ihdr, {depth, colourType, 0, 0, 0});
+    Append(&ihdr, {depth, colourType, 0, 0, interlace});
     PngChunk(&png, "IHDR", ihdr);
     PngChunk(&png, "IDAT", Data(cbIdat, 0x55));
     PngChunk(&png, "IEND", {});
@@ -83,14 +83,25 @@ TEST(PictureSizeCheckTest, PngChunksAndCompressedData)
     Data twoGiB = Png(16, 12, 16, 6, 10);
     twoGiB.insert(twoGiB.end() - 12, {0x4d, 0x00, 0x00, 0x25, 'I', 'D', 'A', 'T'});
     ExpectCases({
+        // One deflate byte gives at most 1032 bytes of rows, each row its
+        // filter byte and its pixels.
         {"4 x 4 RGBA in one byte", Png(4, 4, 8, 6, 1), 4, 4, ""},
-        {"a deflate byte's most: 1032 grey bytes", Png(1032, 1, 8, 0, 1), 1032, 1, ""},
-        {"one byte past it", Png(1033, 1, 8, 0, 1), 1033, 1,
-         "a PNG whose compressed data is too short for its 1033 x 1 pixels"},
-        {"16-bit RGBA counts 8 bytes a pixel", Png(129, 1, 16, 6, 1), 129, 1, ""},
-        {"16-bit RGBA, one pixel more", Png(130, 1, 16, 6, 1), 130, 1,
-         "a PNG whose compressed data is too short for its 130 x 1 pixels"},
-        {"palette pixels of 1 bit", Png(8256, 1, 1, 3, 1), 8256, 1, ""},
+        {"a row of 1031 grey pixels", Png(1031, 1, 8, 0, 1), 1031, 1, ""},
+        {"a row of 1032", Png(1032, 1, 8, 0, 1), 1032, 1,
+         "a PNG whose compressed data is too short for its 1032 x 1 pixels"},
+        {"516 rows of 1 bit", Png(1, 516, 1, 0, 1), 1, 516, ""},
+        {"517 rows of 1 bit", Png(1, 517, 1, 0, 1), 1, 517,
+         "a PNG whose compressed data is too short for its 1 x 517 pixels"},
+        {"16-bit RGBA counts 8 bytes a pixel", Png(128, 1, 16, 6, 1), 128, 1, ""},
+        {"16-bit RGBA, one pixel more", Png(129, 1, 16, 6, 1), 129, 1,
+         "a PNG whose compressed data is too short for its 129 x 1 pixels"},
+        {"palette pixels of 1 bit", Png(8248, 1, 1, 3, 1), 8248, 1, ""},
+        {"palette pixels of 1 bit, one more", Png(8249, 1, 1, 3, 1), 8249, 1,
+         "a PNG whose compressed data is too short for its 8249 x 1 pixels"},
+        {"32 x 31 grey in 1023 bytes", Png(32, 31, 8, 0, 1), 32, 31, ""},
+        {"interlaced, in 1051", Png(32, 31, 8, 0, 1, 1), 32, 31,
+         "a PNG whose compressed data is too short for its 32 x 31 pixels"},
+        {"32 x 30 interlaced, in 1017", Png(32, 30, 8, 0, 1, 1), 32, 30, ""},
         {"no IDAT at all", Png(1, 1, 8, 0, 0), 1, 1, "a PNG whose compressed data is too short for its 1 x 1 pixels"},
         {"the last chunk one byte longer than the file", longChunk, 4, 4, kEnds},
         {"an IDAT of 1.3 GB in a small file", twoGiB, 16, 12, kEnds},
