@@ -1,7 +1,9 @@
 // libFuzzer target: ReadPcxFile over arbitrary bytes as a bare PCX file, then
 // the DIB checks that stand between a decoded picture and CreateDIBitmap, and
 // the viewer's decode of the top-left corner against the whole. The input lives in a memory file reopened by name for
-// each run, so the decoder gets a handle of its own to close.
+// each run, so the decoder gets a handle of its own to close. Pictures of more
+// than 4 megapixels that the decoder takes are skipped (PcxHeaderPixels), so
+// that only a block no picture needs passes the target's malloc limit.
 #include <sys/mman.h>
 #include <unistd.h>
 
