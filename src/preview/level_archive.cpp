@@ -102,10 +102,12 @@ LONG FindLevelPcx(const LevelDirectory* pDir)
     return -1;
 }
 
-void ExtractPcxFromArchive(HFILE hFile, HBITMAP* phDib, PictureRefusal* pRefusal, const PcxClip* pClip)
+void ExtractPcxFromArchive(HFILE hFile, HBITMAP* phDib, PictureRefusal* pRefusal, const PcxClip* pClip,
+                           PcxPlannedDib* pPlanned)
 {
     PictureRefusal eRefusal = kPictureMade;
     *phDib = nullptr;
+    if (pPlanned) *pPlanned = {0, 0, 0};
     LevelDirectory dir;
     ReadLevelDirectory(hFile, &dir);
     LevelEntry entry;
@@ -113,7 +115,8 @@ void ExtractPcxFromArchive(HFILE hFile, HBITMAP* phDib, PictureRefusal* pRefusal
     if (lIndex >= 0 && GetLevelEntry(&dir, lIndex, &entry)) {
         _llseek(hFile, entry.lOffset, FILE_BEGIN);
         // The decoder owns the file from here and closes it.
-        *phDib = static_cast<HBITMAP>(ReadPcxFileWithReason(hFile, entry.lOffset, entry.lSize, &eRefusal, pClip));
+        *phDib =
+            static_cast<HBITMAP>(ReadPcxFileWithReason(hFile, entry.lOffset, entry.lSize, &eRefusal, pClip, pPlanned));
     } else {
         eRefusal = dir.lRecords > 0 ? kRefuseNoLevelPcx : kRefuseEmptyDirectory;
         _lclose(hFile);

@@ -7,6 +7,7 @@
 #include "vbl_platform.h"
 
 struct PcxClip;
+struct PcxPlannedDib;
 
 constexpr UINT kLevelRecordBytes = 20;
 constexpr int kLevelNameField = 12;
@@ -44,8 +45,11 @@ LONG FindLevelPcx(const LevelDirectory* pDir);
 // Looks up "level.pcx" in an already open archive and decodes it. Takes
 // ownership of hFile and closes it on every path. *phDib receives the packed
 // DIB or null; *pRefusal (when not null) why there is none. With a clip, the
-// DIB holds only the picture's corner that it keeps (ReadPcxFileWithReason).
-void ExtractPcxFromArchive(HFILE hFile, HBITMAP* phDib, PictureRefusal* pRefusal, const PcxClip* pClip = nullptr);
+// DIB holds only the picture's corner that it keeps, and *pPlanned (when not
+// null) the whole picture's plan (ReadPcxFileWithReason; all 0 when there is
+// no level.pcx).
+void ExtractPcxFromArchive(HFILE hFile, HBITMAP* phDib, PictureRefusal* pRefusal, const PcxClip* pClip = nullptr,
+                           PcxPlannedDib* pPlanned = nullptr);
 
 // Opens ".\Levels\" + lpszLevelName + ".dat" and decodes its "level.pcx",
 // only the corner that pClip keeps when it is not null. The packed DIB's

@@ -97,8 +97,15 @@ bool ReadPcxHeader(HFILE hFile, LONG lOffset, PcxHeader* pHdr, PictureRefusal* p
     return true;
 }
 
+// The bit counts a bitmap can be made of (DIBitmapRefusal's own list).
+bool IsBitmapBitCount(int nBits)
+{
+    return nBits == 1 || nBits == 4 || nBits == 8 || nBits == 16 || nBits == 24 || nBits == 32;
+}
+
 // Checks the header's geometry and derives the DIB layout from it; the one
-// place where a header is refused for what it holds.
+// place where a header is refused for what it holds. The DIB's size and bit
+// count are in *pLay from the bit-count check on, whether or not refused.
 bool PlanPcxLayout(const PcxHeader& hdr, PcxLayout* pLay, PictureRefusal* pRefusal)
 {
     if (hdr.bManufacturer != 10) {
@@ -137,6 +144,12 @@ bool PlanPcxLayout(const PcxHeader& hdr, PcxLayout* pLay, PictureRefusal* pRefus
     pLay->lWidth = static_cast<LONG>(llWidth);
     pLay->lHeight = static_cast<LONG>(llHeight);
     pLay->wBitCount = static_cast<WORD>(nBits);
+    // The bitmap step refuses every other bit count: a block made for one
+    // (up to the image cap, for a header of a few bytes) would be wasted.
+    if (!IsBitmapBitCount(nBits)) {
+        *pRefusal = kRefuseBitCount;
+        return false;
+    }
     pLay->dwStride = static_cast<DWORD>(llStride);
     pLay->dwImageBytes = static_cast<DWORD>(llImage);
     pLay->nPlanes = hdr.bPlanes;
@@ -487,14 +500,19 @@ bool PcxRefill(PcxReader* pReader)
     return true;
 }
 
-HGLOBAL ReadPcxFileWithReason(HFILE hFile, LONG lOffset, LONG lSize, PictureRefusal* pRefusal, const PcxClip* pClip)
+HGLOBAL ReadPcxFileWithReason(HFILE hFile, LONG lOffset, LONG lSize, PictureRefusal* pRefusal, const PcxClip* pClip,
+                              PcxPlannedDib* pPlanned)
 {
     PictureRefusal eRefusal = kPictureMade;
     HGLOBAL hDib = nullptr;
     PcxHeader hdr;
     PcxLayout lay;
-    if (ReadPcxHeader(hFile, lOffset, &hdr, &eRefusal) && PlanPcxLayout(hdr, &lay, &eRefusal) &&
-        PcxDataCanFill(hFile, lOffset, lay, &eRefusal)) {
+    lay.lWidth = 0;
+    lay.lHeight = 0;
+    lay.wBitCount = 0;
+    const bool bPlanned = ReadPcxHeader(hFile, lOffset, &hdr, &eRefusal) && PlanPcxLayout(hdr, &lay, &eRefusal);
+    if (pPlanned) *pPlanned = {lay.lWidth, lay.lHeight, lay.wBitCount};
+    if (bPlanned && PcxDataCanFill(hFile, lOffset, lay, &eRefusal)) {
         if (pClip) ClipPcxLayout(*pClip, &lay);
         RGBQUAD aTable[256];
         UINT uColours = lay.bHasTable ? ChoosePcxColours(hFile, lOffset, lSize, hdr, aTable) : 0;

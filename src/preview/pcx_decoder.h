@@ -74,13 +74,24 @@ struct PcxClip {
 // unlocked and owned by the caller, or null.
 HGLOBAL ReadPcxFile(HFILE hFile, LONG lOffset, LONG lSize);
 
+// The whole picture's DIB as the header plans it: its size and bit count.
+// All 0 when the header was refused before its bit count was known (short,
+// not a PCX, an empty window, too many pixels or bytes, no bits).
+struct PcxPlannedDib {
+    LONG lWidth;
+    LONG lHeight;
+    WORD wBitCount;
+};
+
 // The same, telling in *pRefusal (when not null) why it returned null;
 // kPictureMade on success. With a clip, the DIB holds only the picture's
 // corner that the clip keeps; the rest of the image data is still read and
 // checked, so the picture is refused exactly when the whole one would be,
-// but it is only counted, never stored.
+// but it is only counted, never stored. *pPlanned (when not null) receives
+// the whole picture's plan, so that a bit count no bitmap has
+// (kRefuseBitCount, refused before any block is allocated) can be named.
 HGLOBAL ReadPcxFileWithReason(HFILE hFile, LONG lOffset, LONG lSize, PictureRefusal* pRefusal,
-                              const PcxClip* pClip = nullptr);
+                              const PcxClip* pClip = nullptr, PcxPlannedDib* pPlanned = nullptr);
 
 extern const BYTE LowMasks[4];
 extern const BYTE HighMasks[4];

@@ -1,5 +1,7 @@
 #include "preview/picture_refusal.h"
 
+#include "preview/dib_header.h"
+
 namespace {
 
 // Indexed by PictureRefusal.
@@ -17,6 +19,7 @@ const char* const RefusalTexts[kPictureRefusalCount] = {
     "a run reaches past the last scan line",
     "no entry named level.pcx",
     "empty directory",
+    nullptr,  // kRefuseBitCount: the bitmap step's own words (DibRefusalText)
 };
 
 }  // namespace
@@ -24,5 +27,6 @@ const char* const RefusalTexts[kPictureRefusalCount] = {
 const char* PictureRefusalText(PictureRefusal eRefusal)
 {
     if (eRefusal < 0 || eRefusal >= kPictureRefusalCount) return "unknown reason";
+    if (eRefusal == kRefuseBitCount) return DibRefusalText(kDibBitCount);
     return RefusalTexts[eRefusal];
 }

@@ -17,6 +17,7 @@ enum PictureRefusal {
     kRefuseRunPastEnd,
     kRefuseNoLevelPcx,
     kRefuseEmptyDirectory,
+    kRefuseBitCount,  // a bit count that no bitmap has (1, 4, 8, 16, 24, 32 only)
     kPictureRefusalCount
 };
 

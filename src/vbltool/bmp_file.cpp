@@ -76,3 +76,8 @@ DecodedPicture InspectDecoded(HGLOBAL hDib)
     GlobalUnlock(hDib);
     return pic;
 }
+
+DecodedPicture InspectPlanned(const PcxPlannedDib& planned)
+{
+    return {planned.lWidth, planned.lHeight, planned.wBitCount, DibRefusalText(kDibBitCount)};
+}

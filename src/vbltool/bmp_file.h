@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "preview/pcx_decoder.h"
 #include "vbl_platform.h"
 
 // Writes a packed DIB as a .bmp file: BITMAPFILEHEADER, then the block's
@@ -20,6 +21,10 @@ struct DecodedPicture {
     const char* pszRefusal;
 };
 DecodedPicture InspectDecoded(HGLOBAL hDib);
+
+// The same for a picture that the decoder refused for its bit count before
+// making any block (kRefuseBitCount): its plan, and the bitmap step's reason.
+DecodedPicture InspectPlanned(const PcxPlannedDib& planned);
 
 // The formats' numbers: little-endian, whatever the machine.
 void PutLe16(unsigned char* p, unsigned v);

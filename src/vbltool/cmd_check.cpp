@@ -60,9 +60,8 @@ void CheckDirectory(HFILE hFile, CheckedFile* pFile)
 
 // The decoded picture as the viewer takes it: its bitmap step, and the part
 // of the dialog it fills.
-void CheckPicture(HGLOBAL hDib, CheckedFile* pFile)
+void CheckPicture(const DecodedPicture& pic, CheckedFile* pFile)
 {
-    const DecodedPicture pic = InspectDecoded(hDib);
     if (pic.pszRefusal) {
         Say(pFile, true, "the launcher cannot make a bitmap of level.pcx (%ld x %ld, %u bits per pixel): %s",
             static_cast<long>(pic.lWidth), static_cast<long>(pic.lHeight), pic.wBitCount, pic.pszRefusal);
@@ -97,12 +96,15 @@ bool CheckArchive(const char* pszPath, bool bAll)
     CheckDirectory(hFile, &file);
     HBITMAP hDib = nullptr;
     PictureRefusal eRefusal = kPictureMade;
-    ExtractPcxFromArchive(hFile, &hDib, &eRefusal);  // closes hFile
-    if (!hDib) {
-        Say(&file, true, "the launcher shows no picture: %s", PictureRefusalText(eRefusal));
-    } else {
-        CheckPicture(reinterpret_cast<HGLOBAL>(hDib), &file);
+    PcxPlannedDib planned;
+    ExtractPcxFromArchive(hFile, &hDib, &eRefusal, nullptr, &planned);  // closes hFile
+    if (hDib) {
+        CheckPicture(InspectDecoded(reinterpret_cast<HGLOBAL>(hDib)), &file);
         GlobalFree(reinterpret_cast<HGLOBAL>(hDib));
+    } else if (eRefusal == kRefuseBitCount) {
+        CheckPicture(InspectPlanned(planned), &file);
+    } else {
+        Say(&file, true, "the launcher shows no picture: %s", PictureRefusalText(eRefusal));
     }
     if (file.lProblems > kProblemsShown && !bAll) {
         printf("%s: note: %ld more problems (vbltool check --all %s lists them)\n", pszPath,

@@ -14,17 +14,26 @@
 
 namespace {
 
-// Saves hDib (taking ownership of it) or reports why there is no image.
-int SaveDecoded(HGLOBAL hDib, const char* pszIn, const char* pszOut, PictureRefusal eRefusal)
+// What decoding gave: the packed DIB (or null), why not, and the plan.
+struct Decoded {
+    HGLOBAL hDib;
+    PictureRefusal eRefusal;
+    PcxPlannedDib planned;
+};
+
+// Saves the DIB (taking ownership of it) or reports why there is no image.
+int SaveDecoded(const Decoded& d, const char* pszIn, const char* pszOut)
 {
-    if (!hDib) {
-        fprintf(stderr, "vbltool: %s: %s\n", pszIn, PictureRefusalText(eRefusal));
+    HGLOBAL hDib = d.hDib;
+    if (!hDib && d.eRefusal != kRefuseBitCount) {
+        fprintf(stderr, "vbltool: %s: %s\n", pszIn, PictureRefusalText(d.eRefusal));
         return 1;
     }
-    // The launcher would show nothing for a picture its bitmap step refuses.
-    const DecodedPicture pic = InspectDecoded(hDib);
+    // The launcher would show nothing for a picture its bitmap step refuses,
+    // or that the decoder refused first for the same bit count.
+    const DecodedPicture pic = hDib ? InspectDecoded(hDib) : InspectPlanned(d.planned);
     if (pic.pszRefusal) {
-        GlobalFree(hDib);
+        if (hDib) GlobalFree(hDib);
         fprintf(stderr, "vbltool: %s: the launcher cannot make a bitmap of it (%ld x %ld, %u bits per pixel): %s\n",
                 pszIn, static_cast<long>(pic.lWidth), static_cast<long>(pic.lHeight), pic.wBitCount, pic.pszRefusal);
         return 1;
@@ -42,28 +51,30 @@ int SaveDecoded(HGLOBAL hDib, const char* pszIn, const char* pszOut, PictureRefu
 }
 
 // A bare PCX file is one entry at offset 0 that fills the whole file.
-HGLOBAL DecodeBarePcx(HFILE hFile, LONG lSize, PictureRefusal* pRefusal)
+Decoded DecodeBarePcx(HFILE hFile, LONG lSize)
 {
-    return ReadPcxFileWithReason(hFile, 0, lSize, pRefusal);
+    Decoded d = {nullptr, kPictureMade, {0, 0, 0}};
+    d.hDib = ReadPcxFileWithReason(hFile, 0, lSize, &d.eRefusal, nullptr, &d.planned);
+    return d;
 }
 
-HGLOBAL DecodeLevel(HFILE hFile, LONG /*lSize*/, PictureRefusal* pRefusal)
+Decoded DecodeLevel(HFILE hFile, LONG /*lSize*/)
 {
+    Decoded d = {nullptr, kPictureMade, {0, 0, 0}};
     HBITMAP hDib = nullptr;
-    ExtractPcxFromArchive(hFile, &hDib, pRefusal);
-    return static_cast<HGLOBAL>(hDib);
+    ExtractPcxFromArchive(hFile, &hDib, &d.eRefusal, nullptr, &d.planned);
+    d.hDib = static_cast<HGLOBAL>(hDib);
+    return d;
 }
 
 // IN OUT.bmp: decodes IN with pfnDecode (which closes the file) and saves it.
-int DecodeToBmp(int argc, char** argv, const char* pszUsage, HGLOBAL (*pfnDecode)(HFILE, LONG, PictureRefusal*))
+int DecodeToBmp(int argc, char** argv, const char* pszUsage, Decoded (*pfnDecode)(HFILE, LONG))
 {
     LONG lSize = 0;
     int nStatus = 0;
     HFILE hFile = OpenCommandInput(argc, argv, 2, pszUsage, &lSize, &nStatus);
     if (hFile == HFILE_ERROR) return nStatus;
-    PictureRefusal eRefusal = kPictureMade;
-    HGLOBAL hDib = pfnDecode(hFile, lSize, &eRefusal);
-    return SaveDecoded(hDib, argv[0], argv[1], eRefusal);
+    return SaveDecoded(pfnDecode(hFile, lSize), argv[0], argv[1]);
 }
 
 // DIR/NAME.bmp for pszIn: its base name less a .pcx extension (any case), plus .bmp.
@@ -99,9 +110,7 @@ int Pcx2BmpInto(int nIn, char** ppIn, const char* pszDir)
             nStatus = 1;
             continue;
         }
-        PictureRefusal eRefusal = kPictureMade;
-        HGLOBAL hDib = DecodeBarePcx(hFile, lSize, &eRefusal);
-        if (SaveDecoded(hDib, ppIn[i], outs[i].c_str(), eRefusal) != 0) nStatus = 1;
+        if (SaveDecoded(DecodeBarePcx(hFile, lSize), ppIn[i], outs[i].c_str()) != 0) nStatus = 1;
     }
     return nStatus;
 }

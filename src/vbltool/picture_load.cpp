@@ -9,6 +9,7 @@
 #include "bmp_rle.h"
 #include "picture_format.h"
 #include "picture_image.h"
+#include "picture_size_check.h"
 #include "picture_stb.h"
 #include "pnm_read.h"
 #include "preview/pcx_decoder.h"
@@ -88,15 +89,15 @@ bool LoadPcx(const char* pszPath, const std::vector<unsigned char>& data, RgbIma
     }
     PictureRefusal eRefusal = kPictureMade;
     HGLOBAL hDib = ReadPcxFileWithReason(hFile, 0, static_cast<LONG>(data.size()), &eRefusal);  // closes hFile
-    if (!hDib) {
+    if (!hDib && eRefusal != kRefuseBitCount) {
         *pstrReason = PictureRefusalText(eRefusal);
         return false;
     }
-    const DecodedPicture pic = InspectDecoded(hDib);
-    const bool bOk = !pic.pszRefusal && DibToRgb(hDib, pImage);
-    GlobalFree(hDib);
-    if (!bOk)
-        *pstrReason = std::string("the launcher cannot make a bitmap of it: ") + (pic.pszRefusal ? pic.pszRefusal : "");
+    // A bit count no bitmap has is refused by the decoder before its block.
+    const char* pszRefusal = hDib ? InspectDecoded(hDib).pszRefusal : PictureRefusalText(eRefusal);
+    const bool bOk = !pszRefusal && DibToRgb(hDib, pImage);
+    if (hDib) GlobalFree(hDib);
+    if (!bOk) *pstrReason = std::string("the launcher cannot make a bitmap of it: ") + (pszRefusal ? pszRefusal : "");
     return bOk;
 }
 
@@ -162,14 +163,19 @@ bool LoadWithStb(const std::vector<unsigned char>& data, RgbImage* pImage, std::
         *pstrReason = TooManyPixels(nWidth, llHeight);
         return false;
     }
+    if (!PictureFitsFile(data, nWidth, nHeight, pstrReason)) return false;
     const bool bAlpha = nChannels == 2 || nChannels == 4;
     std::unique_ptr<unsigned char, void (*)(void*)> pPixels(DecodeWithStb(data, bAlpha ? 4 : 3, &in, &nWidth, &nHeight),
                                                             stbi_image_free);
     if (!pPixels || in.bOverrun) {
-        // stb_image says "outofdata" where a PNG's compressed data is cut off.
+        // stb_image says "outofdata" where a PNG's compressed data is cut off,
+        // and "outofmem" only once PictureFitsFile has found the file able to
+        // hold the picture: then memory really is short, as a bad_alloc says.
         const bool bCut = in.bOverrun || (!pPixels && strcmp(stbi_failure_reason(), "outofdata") == 0);
-        *pstrReason = bCut ? "the file ends before the picture does"
-                           : "cannot decode the picture (" + PrintableText(stbi_failure_reason()) + ")";
+        const bool bNoMemory = !bCut && strcmp(stbi_failure_reason(), "outofmem") == 0;
+        *pstrReason = bCut        ? kPictureFileEnds
+                      : bNoMemory ? "out of memory"
+                                  : "cannot decode the picture (" + PrintableText(stbi_failure_reason()) + ")";
         return false;
     }
     const size_t uPixels = static_cast<size_t>(nWidth) * static_cast<size_t>(nHeight);

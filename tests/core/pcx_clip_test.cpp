@@ -125,6 +125,6 @@ TEST_F(PcxClipTest, CornerIsTheWholePicturesCornerWithTheSameVerdict)
             ExpectCornersOfWhole("made.dat", true);
         }
     }
-    for (PictureRefusal e : {kPictureMade, kRefuseDataEnds, kRefuseRunPastEnd, kRefuseTooLarge})
+    for (PictureRefusal e : {kPictureMade, kRefuseDataEnds, kRefuseRunPastEnd, kRefuseTooLarge, kRefuseBitCount})
         EXPECT_EQ(g_verdicts.count(e), 1u) << "no input gave verdict " << e;
 }

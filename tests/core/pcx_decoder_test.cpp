@@ -2,6 +2,9 @@
 // refusal of hostile or broken entries without leaks or stray writes.
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "preview/pcx_decoder.h"
 #include "test_support.h"
@@ -500,5 +503,57 @@ TEST_F(PcxDecoderTest, DataThatCannotFillTheImageIsRefusedBeforeAllocating)
         FailAllocation(0);
         EXPECT_EQ(eRefusal, !c.bCanFill ? kRefuseDataEnds : bFailing ? kRefuseNoMemory : kPictureMade) << c.f.xmax;
         if (hDib) GlobalFree(hDib);
+    }
+}
+
+TEST_F(PcxDecoderTest, BitCountsNoBitmapHasAreRefusedBeforeAnyBlock)
+{
+    // Planes times bits per pixel (3 taken as 4) is the DIB's bit count;
+    // lines of no bytes read nothing, so only that count can refuse these.
+    struct Case {
+        int bits, planes, dibBits;
+        bool bBitmap;
+    } const cases[] = {
+        {1, 1, 1, true},    {1, 3, 4, true},       {1, 4, 4, true},          {4, 1, 4, true},  {8, 1, 8, true},
+        {4, 2, 8, true},    {8, 2, 16, true},      {8, 3, 24, true},         {8, 4, 32, true}, {32, 1, 32, true},
+        {1, 2, 2, false},   {2, 1, 2, false},      {1, 5, 5, false},         {2, 3, 6, false}, {8, 5, 40, false},
+        {64, 1, 64, false}, {200, 8, 1600, false}, {255, 255, 65025, false},
+    };
+    const PcxClip viewer = {407, 263};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.planes) + " planes of " + std::to_string(c.bits) + " bits");
+        WriteBytes("entry.pcx", AsString(PcxHeader(PcxShape(c.bits, c.planes, 119, 263, 0))));
+        for (const PcxClip* pClip : {static_cast<const PcxClip*>(nullptr), &viewer}) {
+            const long lAllocations = Allocations();
+            PictureRefusal eRefusal = kPictureMade;
+            PcxPlannedDib planned = {0, 0, 0};
+            HGLOBAL hDib = ReadPcxFileWithReason(OpenForReading("entry.pcx"), 0, 128, &eRefusal, pClip, &planned);
+            EXPECT_EQ(eRefusal, c.bBitmap ? kPictureMade : kRefuseBitCount);
+            EXPECT_EQ(planned.lWidth, 119);
+            EXPECT_EQ(planned.lHeight, 263);
+            EXPECT_EQ(planned.wBitCount, c.dibBits);
+            if (lAllocations >= 0) {
+                EXPECT_EQ(Allocations() - lAllocations, c.bBitmap ? 1 : 0);
+            }
+            if (hDib) {
+                EXPECT_EQ(TakeDib(hDib).bih.biBitCount, c.dibBits);
+            }
+        }
+    }
+
+    // The fuzz findings of this kind: up to 254 MB asked for a file of 128 bytes.
+    const std::filesystem::path regressions(VBL_REGRESSION_DIR);
+    for (const char* pszName : {"pcx-bits-255x255-bpl0.pcx", "pcx-bits-fuzz-170b.pcx", "pcx-bits-fuzz-407b.pcx"}) {
+        SCOPED_TRACE(pszName);
+        std::ifstream in(regressions / pszName, std::ios::binary);
+        const Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        ASSERT_GE(file.size(), 128u);
+        const long lAllocations = Allocations();
+        PictureRefusal eRefusal = kPictureMade;
+        EXPECT_EQ(DecodeBytes(file, &eRefusal), nullptr);
+        EXPECT_EQ(eRefusal, kRefuseBitCount);
+        if (lAllocations >= 0) {
+            EXPECT_EQ(Allocations(), lAllocations);
+        }
     }
 }

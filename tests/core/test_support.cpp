@@ -48,6 +48,10 @@ long LiveBlocks()
 {
     return -1;
 }
+long Allocations()
+{
+    return -1;
+}
 bool FailAllocation(int)
 {
     return false;
@@ -82,6 +86,10 @@ bool AllFilesClosed(const std::string&)
 long LiveBlocks()
 {
     return ProbeLiveBlocks();
+}
+long Allocations()
+{
+    return static_cast<long>(ProbeAllocations());
 }
 bool FailAllocation(int nth)
 {

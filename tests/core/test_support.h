@@ -42,6 +42,9 @@ bool AllFilesClosed(const std::string& path);
 // Global blocks alive now; -1 where the platform cannot tell.
 long LiveBlocks();
 
+// GlobalAlloc calls so far, failed ones too; -1 where not counted.
+long Allocations();
+
 // Makes the nth GlobalAlloc from now fail; false where not supported.
 bool FailAllocation(int nth);
 

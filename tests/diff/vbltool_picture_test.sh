@@ -160,5 +160,43 @@ plain.ppm|a plain (ASCII) PPM picture (P3), which vbltool cannot read
 huge.pgm|the picture is 8193 x 8192 pixels, more than the launcher's limit
 TABLE
 
+# Headers that ask for far more than their files hold: refused for what they
+# are before anything is allocated, so that 128 MiB of address space (the
+# 32-bit program has 2 GiB, and less in one piece) tells the same story. Out
+# of memory is said of a picture that could be read, and only of one.
+regressions="$(cd "$(dirname "$0")/../regressions" && pwd)"
+python3 - <<'PY'
+import struct
+def chunk(kind, body):
+    return struct.pack('>I', len(body)) + kind + body + b'\0\0\0\0'
+def png(w, h, depth, colour, idat):
+    ihdr = struct.pack('>IIBBBBB', w, h, depth, colour, 0, 0, 0)
+    return b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', ihdr) + chunk(b'IDAT', idat) + chunk(b'IEND', b'')
+open('claims.png', 'wb').write(png(8192, 8192, 16, 6, b'\x78\x9c\x63\x00\x00\x00\x01\x00\x01'))
+open('screen.gif', 'wb').write(b'GIF89a' + struct.pack('<HHBBB', 8192, 8192, 0, 0, 0) + b';')
+open('screen-cut.gif', 'wb').write(b'GIF89a' + struct.pack('<HHBBB', 8192, 8192, 0, 0, 0) + b',\0\0\0\0\1\0\1\0\0\2\2')
+sof = b'\xff\xc0' + struct.pack('>HBHHB', 17, 8, 8192, 8192, 3) + b'\x01\x11\x00\x02\x11\x00\x03\x11\x00'
+open('frame.jpg', 'wb').write(b'\xff\xd8' + sof + b'\xff\xd9')
+import zlib
+open('grey.png', 'wb').write(png(8000, 8000, 8, 0, zlib.compress(bytes(8001 * 8000), 9)))  # 62 KB, 192 MB as RGB
+open('claims.tga', 'wb').write(struct.pack('<BBBHHBHHHHBB', 0, 0, 10, 0, 0, 0, 0, 0, 8192, 8192, 32, 0) + b'\xff' * 10)
+PY
+while IFS='|' read -r input reason; do
+  expect 1 "picture refuses $input in 128 MiB" bash -c 'ulimit -v 131072 && exec "$@"' - "$vbltool" picture "$input" refused.pcx
+  [ "$(wc -l < err.txt)" = 1 ] && grep -qF "$reason" err.txt || fail "$input: said $(cat err.txt)"
+done <<TABLE
+$regressions/png-idat-asks-2gib.png|the file ends before the picture does
+claims.png|a PNG whose compressed data is too short for its 8192 x 8192 pixels
+screen.gif|a GIF holding no picture
+screen-cut.gif|the file ends before the picture does
+frame.jpg|the file ends before the picture does
+claims.tga|the file ends before the picture does
+grey.png|vbltool: grey.png: out of memory
+$(for f in "$regressions"/pcx-bits-*.pcx; do echo "$f|its bits per pixel are not 1, 4, 8, 16, 24 or 32"; done)
+TABLE
+for input in few.png few.gif few.tga tall.jpg few.pcx; do
+  expect 0 "picture $input in 128 MiB" bash -c 'ulimit -v 131072 && exec "$@"' - "$vbltool" picture "$input" fits.pcx
+done
+
 echo "$failures failures"
 [ $failures = 0 ]

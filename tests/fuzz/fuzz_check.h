@@ -2,6 +2,7 @@
 // block, and a packed DIB (when one came out) whose parts fit its block.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,6 +31,21 @@ inline void FuzzCheckDib(HGLOBAL hDib)
     if (40ull + 4ull * bih.biClrUsed + bih.biSizeImage != cbBlock) FuzzFail("block size");
     GlobalUnlock(hDib);
     GlobalFree(hDib);
+}
+
+// Pixels of the picture a PCX header describes (0 for no PCX header): the
+// picture targets skip pictures of more than kFuzzMostPixels that the
+// decoder still takes, whose decoding under ASan is legitimately slower than
+// libFuzzer's timeout and reaches no code that small pictures do not. It
+// also keeps every picture that they decode within their malloc limit.
+constexpr long long kFuzzMostPixels = 1LL << 22;
+inline long long PcxHeaderPixels(const unsigned char* pData, size_t cbData)
+{
+    if (cbData < 12 || pData[0] != 10) return 0;
+    auto Field = [pData](int i) { return static_cast<int16_t>(pData[i] | (pData[i + 1] << 8)); };
+    const long long llWidth = static_cast<long long>(Field(8)) - Field(4) + 1;
+    const long long llHeight = static_cast<long long>(Field(10)) - Field(6) + 1;
+    return llWidth > 0 && llHeight > 0 ? llWidth * llHeight : 0;
 }
 
 inline void FuzzCheckNothingLeft()

@@ -21,4 +21,6 @@ done
 for f in "$regressions"/*.dat; do cp "$f" "$out/level/"; done
 # The picture reader's own regression inputs; its seeds are the kept corpus.
 for f in "$regressions"/*.bmp "$regressions"/*.png; do cp "$f" "$out/picture/"; done
+# and the PCX ones, which it reads through the launcher's decoder.
+for f in "$regressions"/*.pcx; do cp "$f" "$out/picture/"; done
 echo "seed corpus: $(ls "$out/pcx" | wc -l) pictures, $(ls "$out/level" | wc -l) archives, $(ls "$out/picture" | wc -l) other pictures"

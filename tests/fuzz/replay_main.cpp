@@ -12,6 +12,16 @@ extern "C" __attribute__((weak)) int LLVMFuzzerInitialize(int* pArgc, char*** pA
 
 namespace fs = std::filesystem;
 
+#define VBL_TEXT(x) #x
+#define VBL_TEXT_OF(x) VBL_TEXT(x)
+
+// The target's malloc limit (tests/fuzz/CMakeLists.txt), as the fuzz runs
+// have it: an allocation above it aborts the replay.
+extern "C" const char* __asan_default_options()
+{
+    return "max_allocation_size_mb=" VBL_TEXT_OF(VBL_FUZZ_MALLOC_MB) ":allocator_may_return_null=0";
+}
+
 namespace {
 
 bool Replay(const fs::path& path)

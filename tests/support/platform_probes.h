@@ -6,6 +6,8 @@
 
 long ProbeOpenFiles();                  // files opened and not yet closed
 long ProbeLiveBlocks();                 // global blocks not yet freed
+unsigned long ProbeAllocations();       // GlobalAlloc calls since start, failed ones too
+unsigned long long ProbeLargestAsk();   // bytes of the largest GlobalAlloc asked since start
 unsigned long ProbeMessageBoxes();      // MessageBoxA calls since start
 const char* ProbeLastMessageText();     // text of the last one, "" if none
 void ProbeFailAllocation(int nthNext);  // the nth GlobalAlloc from now fails (1 = next); 0 = none

@@ -21,6 +21,8 @@ long g_lLiveBlocks = 0;
 unsigned long g_ulMessageBoxes = 0;
 std::string g_strLastMessage;
 int g_nFailAllocIn = 0;
+unsigned long g_ulAllocations = 0;
+unsigned long long g_ullLargestAsk = 0;
 
 HFILE CountOpen(HFILE hFile)
 {
@@ -51,6 +53,8 @@ HFILE __wrap__lclose(HFILE hFile)
 
 HGLOBAL __wrap_GlobalAlloc(UINT uFlags, SIZE_T dwBytes)
 {
+    ++g_ulAllocations;
+    if (dwBytes > g_ullLargestAsk) g_ullLargestAsk = dwBytes;
     if (g_nFailAllocIn > 0 && --g_nFailAllocIn == 0) return nullptr;
     HGLOBAL hMem = __real_GlobalAlloc(uFlags, dwBytes);
     if (hMem) ++g_lLiveBlocks;
@@ -80,6 +84,14 @@ long ProbeOpenFiles()
 long ProbeLiveBlocks()
 {
     return g_lLiveBlocks;
+}
+unsigned long ProbeAllocations()
+{
+    return g_ulAllocations;
+}
+unsigned long long ProbeLargestAsk()
+{
+    return g_ullLargestAsk;
 }
 unsigned long ProbeMessageBoxes()
 {

@@ -508,6 +508,35 @@ TEST(PreviewTest, DeepGameFolderPreviewsAndOutlivesARefusedPictureBlock)
     EXPECT_TRUE(g_calls.liveBitmaps.empty());
 }
 
+TEST(PreviewTest, PictureOfABitCountNoBitmapHasGetsNoBlock)
+{
+    // 119 x 263 pixels of 255 planes of 255 bits whose lines hold no bytes:
+    // narrower than the window, so the corner kept is the whole picture, 254
+    // MB of rows that the bitmap step would refuse. The test refuses any
+    // block above 64 KiB: none may be asked for.
+    PcxFields f;
+    f.bitsPerPixel = 255;
+    f.planes = 255;
+    f.xmax = 118;
+    f.ymax = 262;
+    GameFolder folder;
+    folder.AddFile("levels\\a_first.dat", LevelWithPicture(1));
+    folder.AddFile("levels\\b_bits.dat", MakeArchive({{"level.pcx", AsString(PcxHeader(f))}}));
+    MessageBoxCapture boxes;
+    CallCounter counter;
+    g_calls.cbAllocLimit = SIZE_T{64} << 10;
+    HWND hDlg = CreateMainDialog();
+    Click(hDlg, IDC_VIEWER);
+    SelectEntry(hDlg, 0);
+    EXPECT_PICTURE(hDlg, 1);
+    SelectEntry(hDlg, 1);
+    EXPECT_EQ(g_calls.refusedAllocs, 0);
+    EXPECT_EQ(boxes.Summary(), std::vector<std::string>{kNoBitmap});
+    EXPECT_EQ(g_hBitmap, nullptr);
+    ExpectNothingHeld("after a picture of a bit count no bitmap has");
+    CloseMainDialog(hDlg);
+}
+
 TEST(PreviewTest, PackedDibIsFreedWhenTheConversionFails)
 {
     TwoLevels folder;
