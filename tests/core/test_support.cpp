@@ -52,6 +52,10 @@ bool FailAllocation(int)
 {
     return false;
 }
+bool FailLock(int)
+{
+    return false;
+}
 long ReadCalls()
 {
     return -1;
@@ -86,6 +90,11 @@ long LiveBlocks()
 bool FailAllocation(int nth)
 {
     ProbeFailAllocation(nth);
+    return true;
+}
+bool FailLock(int nth)
+{
+    ProbeFailLock(nth);
     return true;
 }
 long ReadCalls()

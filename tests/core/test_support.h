@@ -44,6 +44,8 @@ long LiveBlocks();
 
 // Makes the nth GlobalAlloc from now fail; false where not supported.
 bool FailAllocation(int nth);
+// Makes the nth GlobalLock from now fail; false where not supported.
+bool FailLock(int nth);
 
 // _lread calls so far; -1 where not counted.
 long ReadCalls();

@@ -9,3 +9,4 @@ long ProbeLiveBlocks();                 // global blocks not yet freed
 unsigned long ProbeMessageBoxes();      // MessageBoxA calls since start
 const char* ProbeLastMessageText();     // text of the last one, "" if none
 void ProbeFailAllocation(int nthNext);  // the nth GlobalAlloc from now fails (1 = next); 0 = none
+void ProbeFailLock(int nthNext);        // the nth GlobalLock from now fails (1 = next); 0 = none
