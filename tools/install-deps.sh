@@ -10,7 +10,7 @@ pkgs=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64
   googletest
   wine wine64 fonts-wine xvfb xauth xdotool x11-apps imagemagick
-  netpbm file python3 libstb-dev
+  netpbm file python3 libstb-dev gcovr
   util-linux coreutils wget gpgv debian-archive-keyring
   dpkg-dev lintian man-db groff-base
 )

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "preview/byte_cursor.h"
 #include "preview/level_archive.h"
 #include "preview/pcx_decoder.h"
 #include "test_support.h"
@@ -159,6 +160,30 @@ TEST_F(LevelArchiveTest, ShortFilesAndDirectories)
     Outcome o = Extract("cut", &cut);
     EXPECT_EQ(o.result, 0);
     EXPECT_EQ(o.tag, -1);
+    // A directory that cannot be locked counts as empty too.
+    if (FailLock(1)) {
+        EXPECT_EQ(Extract("locked", &a).tag, -1);
+        FailLock(0);
+    }
+}
+
+// The fields of a record are read with a cursor: a read or seek past its
+// end yields zeros and marks it bad, and it stays bad.
+TEST(ByteCursor, ReadsPastTheEndYieldZerosAndMarkItBad)
+{
+    const uint8_t abData[] = {1, 2, 3, 4, 5};
+    ByteCursor cur = MakeByteCursor(abData, sizeof(abData));
+    EXPECT_EQ(CursorI32(&cur), 0x04030201);
+    uint8_t abOut[2] = {9, 9};
+    CursorBytes(&cur, abOut, sizeof(abOut));
+    EXPECT_TRUE(cur.bBad);
+    EXPECT_EQ(abOut[0] + abOut[1], 0);
+    EXPECT_EQ(CursorU8(&cur), 0);  // the byte left is not read either
+    ByteCursor seek = MakeByteCursor(abData, sizeof(abData));
+    CursorSeek(&seek, 6);
+    EXPECT_TRUE(seek.bBad);
+    CursorSeek(&seek, 0);
+    EXPECT_EQ(CursorU8(&seek), 0);
 }
 
 TEST_F(LevelArchiveTest, EntriesPointingOutsideTheFile)

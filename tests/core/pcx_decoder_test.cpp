@@ -458,6 +458,9 @@ TEST_F(PcxDecoderTest, AllocationFailureYieldsNull)
     if (!FailAllocation(1)) GTEST_SKIP() << "allocation failures cannot be injected here";
     EXPECT_EQ(DecodeBytes(file), nullptr);
     FailAllocation(0);
+    FailLock(1);  // the picture's block, which is then freed
+    EXPECT_EQ(DecodeBytes(file), nullptr);
+    FailLock(0);
 }
 
 TEST_F(PcxDecoderTest, ReadsTheDataInLargeChunks)

@@ -56,6 +56,10 @@ bool FailAllocation(int)
 {
     return false;
 }
+bool FailLock(int)
+{
+    return false;
+}
 long ReadCalls()
 {
     return -1;
@@ -94,6 +98,11 @@ long Allocations()
 bool FailAllocation(int nth)
 {
     ProbeFailAllocation(nth);
+    return true;
+}
+bool FailLock(int nth)
+{
+    ProbeFailLock(nth);
     return true;
 }
 long ReadCalls()

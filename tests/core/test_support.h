@@ -47,6 +47,8 @@ long Allocations();
 
 // Makes the nth GlobalAlloc from now fail; false where not supported.
 bool FailAllocation(int nth);
+// Makes the nth GlobalLock from now fail; false where not supported.
+bool FailLock(int nth);
 
 // _lread calls so far; -1 where not counted.
 long ReadCalls();

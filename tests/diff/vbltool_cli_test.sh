@@ -112,6 +112,7 @@ done <<'TABLE'
 a full disk, into a new folder|disk:6|fresh||fresh/level.pcx: cannot write it: No space left
 a full disk, replacing files|disk:6|mine|--force|mine/level.pcx: cannot write it: No space left
 a rename failing after two|move:4|mine|--force|mine/level.pcx: cannot rename
+a rename failing at once|move:1|mine|--force|mine/readme.txt: cannot rename the existing file aside
 TABLE
 expect 1 "unpack as a file appears" env VBLTOOL_FAULT=appear:2 "$faults" unpack three.dat fresh
 [ "$(ls -A fresh)" = level.pcx ] && [ "$(cat fresh/level.pcx)" = appeared ] && grep -q "^vbltool: fresh/level.pcx: appeared while" \
@@ -195,6 +196,32 @@ expect 1 "check --all of 30 bad records" "$vbltool" check --all junk.dat
 expect 1 "pcx2bmp of a picture the launcher cannot show" "$vbltool" pcx2bmp deep/level.pcx deep.bmp
 expect 1 "preview of a picture the launcher cannot show" "$vbltool" preview deep.dat deep.bmp
 grep -q "bits per pixel" err.txt && [ ! -e deep.bmp ] || fail "a refused picture was written: $(cat err.txt)"
+
+# Arguments and inputs a command cannot take, and what it says (stderr, then stdout):
+# exit status | what | words said | command
+truncate -s 3G huge.dat  # sparse: no disk space taken
+{ le32 5; printf 'a'; head -c 11 /dev/zero; le32 24; le32 0; } > cut-short.dat
+mkdir -p folder.pcx
+while IFS='|' read -r status what said cmd; do
+  expect "$status" "$what" eval "$cmd"
+  grep -qF -- "$said" err.txt out.txt || fail "$what: wanted '$said', got: $(cat err.txt out.txt)"
+done <<'TABLE'
+2|cmdline with two levels|more than one level: two|"$vbltool" cmdline one two
+0|cmdline with a level after --|-dat .\levels\--odd.dat|"$vbltool" cmdline -- --odd
+2|check without a file|usage: vbltool check|"$vbltool" check --all
+2|unpack into an empty name|usage: vbltool unpack|"$vbltool" unpack castle.dat ''
+1|list of a file above 2 GiB|huge.dat: file is larger than 2 GiB|"$vbltool" list huge.dat
+1|check of a file above 2 GiB|huge.dat: error: the file is larger than 2 GiB|"$vbltool" check huge.dat
+1|pack of a folder|folder.pcx: cannot read the file|"$vbltool" pack folder.dat folder.pcx
+1|pack onto a folder|folder.pcx: is a folder|"$vbltool" pack folder.pcx level.pcx
+1|pcx2bmp into a missing folder|nowhere/out.bmp: cannot|"$vbltool" pcx2bmp level.pcx nowhere/out.bmp
+1|pcx2bmp onto a full device|/dev/full: cannot write|"$vbltool" pcx2bmp level.pcx /dev/full
+1|pcx2bmp of many, one missing|missing.pcx: cannot open the file|"$vbltool" pcx2bmp missing.pcx level.pcx shots
+1|unpack of a file too short for a count|tiny.dat: file too short|"$vbltool" unpack tiny.dat tiny
+1|unpack into a folder below a file|readme.txt/sub: cannot create the folder|"$vbltool" unpack castle.dat readme.txt/sub
+0|unpack of a directory cut short|holds only 1 of the 5 directory records|"$vbltool" unpack cut-short.dat cut-short
+0|pcx2bmp's read count, for the benchmarks| read calls|VBLTOOL_STATS=1 "$vbltool" pcx2bmp level.pcx stats.bmp
+TABLE
 
 echo "$failures failures"
 [ $failures = 0 ]

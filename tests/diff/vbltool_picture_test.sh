@@ -84,6 +84,9 @@ head -c 3000 shot.png > cut.png
 head -c 2000 tall.jpg > cut.jpg
 head -c 2000 few.pcx > cut.pcx
 echo "not a picture" > text.png
+convert small.png ppm:- | pnmquant 4 2>/dev/null | ppmtopcx -packed > two-bit.pcx 2>/dev/null
+# A sound header, and compressed data that is not zlib's.
+printf '\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\0\x01\0\0\0\x01\x08\x02\0\0\0\0\0\0\0\0\0\0\x04IDAT\0\0\0\0\0\0\0\0\0\0\0\0IEND\0\0\0\0' > bad-data.png
 while IFS='|' read -r input reason; do
   expect 1 "picture refuses $input" "$vbltool" picture "$input" refused.pcx
   [ "$(wc -l < err.txt)" = 1 ] && grep -qF "$reason" err.txt || fail "$input: said $(cat err.txt)"
@@ -96,6 +99,8 @@ cut.png|ends before
 cut.jpg|ends before
 cut.pcx|data ends before the last scan line
 text.png|not a PNG
+two-bit.pcx|the launcher cannot make a bitmap of it: its bits per pixel
+bad-data.png|cannot decode the picture (
 TABLE
 expect 2 "picture with an unknown option" "$vbltool" picture shot.png x.pcx --big
 
@@ -103,7 +108,10 @@ expect 2 "picture with an unknown option" "$vbltool" picture shot.png x.pcx --bi
 pbmmake -g 30 20 | ppmtopcx > mono.pcx 2>/dev/null
 convert small.png +dither -colors 16 -depth 8 ppm:- | ppmtopcx > sixteen.pcx 2>/dev/null
 convert small.png ppm:- | ppmtopcx -24bit > rgb.pcx 2>/dev/null
-for pcx in mono.pcx sixteen.pcx few.pcx rgb.pcx level.pcx; do
+# Two planes of 8 bits, 4 x 3 pixels: a 16-bit (5-5-5) picture.
+python3 -c 'import sys; o = sys.stdout.buffer
+o.write(bytes([10, 5, 1, 8, 0, 0, 0, 0, 3, 0, 2, 0]) + bytes(53) + bytes([2, 4, 0, 1]) + bytes(59) + bytes(range(0, 192, 8)))' > planes16.pcx
+for pcx in mono.pcx sixteen.pcx few.pcx rgb.pcx planes16.pcx level.pcx; do
   expect 0 "pcx2bmp $pcx to BMP" "$vbltool" pcx2bmp "$pcx" out.bmp
   expect 0 "pcx2bmp $pcx to PNG" "$vbltool" pcx2bmp "$pcx" out.png
   same_pixels out.bmp out.png || fail "$pcx: the PNG's pixels are not the BMP's"
@@ -120,6 +128,11 @@ rle_bmp rle8-v5 8 100 60 3 124; rle_bmp rle4-v4 4 31 9 4 108; rle_bmp short-tabl
 convert logo: logo.bmp  # ImageMagick's default for palette pictures: BI_RLE8
 convert logo: -crop 407x263+0+0 +repage logo-corner.ppm
 convert few.ppm -depth 16 few16.png
+convert few.ppm -type palette bmp2:few-os2.bmp  # a 12-byte header, 3-byte colours
+convert few.ppm -type palette -compress none bmp3:few-plain.bmp
+# A comment chunk of 2000 bytes before the pixels, which the reader skips.
+python3 -c 'import sys, zlib; d = open(sys.argv[1], "rb").read(); t = b"tEXt" + b"Comment\0" + b"x" * 2000
+sys.stdout.buffer.write(d[:33] + (len(t) - 4).to_bytes(4, "big") + t + zlib.crc32(t).to_bytes(4, "big") + d[33:])' few.png > few-comment.png
 convert small.png +dither -colors 64 -depth 16 deep.png && pngtopnm deep.png | pnmdepth 255 > deep.ppm
 keeps_colours <<'TABLE'
 rle8.bmp rle8.ppm
@@ -131,6 +144,9 @@ short-table.bmp short-table.ppm
 logo.bmp logo-corner.ppm --crop
 few16.png few.ppm
 deep.png deep.ppm
+few-os2.bmp few.ppm
+few-plain.bmp few.ppm
+few-comment.png few.ppm
 TABLE
 size=$(stat -c %s rle4.bmp)
 for cut in 60 118 119 200 $((size - 2)) $((size - 1)); do head -c $cut rle4.bmp > "rle4-cut$cut.bmp"; done
@@ -144,6 +160,10 @@ convert few.ppm few.webp && convert few.ppm few.tif
 pnmtoplainpnm few.ppm > plain.ppm 2>/dev/null
 { printf 'P5 8193 8192 255\n'; head -c $((8193 * 8192)) /dev/zero; } > huge.pgm
 { printf '\xff\xd8\xff\xc4\x00\x13\x00'; printf '\xff%.0s' $(seq 16); } > huffman.jpg
+set_bytes() { cp "$1" "$2" && printf "$4" | dd of="$2" bs=1 seek="$3" conv=notrunc status=none; }
+set_bytes wide.bmp header64.bmp 14 '\x40'; set_bytes wide.bmp rle24.bmp 30 '\x01'
+set_bytes wide.bmp type9.bmp 30 '\x09'; set_bytes wide.bmp planes2.bmp 26 '\x02'
+printf '\x89PNG\r\n\x1a\nxx' > damaged.png; printf 'GIF8xx' > damaged.gif; printf '\xff\xd8\xff\xe0' > damaged.jpg
 while IFS='|' read -r input reason; do
   expect 1 "picture refuses $input" "$vbltool" picture "$input" refused.pcx
   [ "$(wc -l < err.txt)" = 1 ] && grep -qF "$reason" err.txt || fail "$input: said $(cat err.txt)"
@@ -158,6 +178,13 @@ few.webp|a WebP picture, which
 few.tif|a TIFF picture, which
 plain.ppm|a plain (ASCII) PPM picture (P3), which vbltool cannot read
 huge.pgm|the picture is 8193 x 8192 pixels, more than the launcher's limit
+header64.bmp|a BMP with a header of 64 bytes, which
+rle24.bmp|a BMP whose run-length compression (BI_RLE8) is at 24 bits per pixel, which
+type9.bmp|a BMP of compression type 9, which
+planes2.bmp|a BMP of 2 planes at 24 bits per pixel, compression type 0, which
+damaged.png|a PNG whose header is damaged
+damaged.gif|a GIF whose header is damaged
+damaged.jpg|a JPEG whose header is damaged
 TABLE
 
 # Headers that ask for far more than their files hold: refused for what they

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Seed corpora for the fuzz targets: the shared PCX samples and the
-# regression inputs as bare files, and each of them packed as the level.pcx
-# of an archive. The samples are optional (absent outside the usual checkout).
+# Seed corpora for the fuzz targets: the PCX samples (tests/samples/pcx) and
+# the regression inputs as bare files, and each of them packed as the level.pcx
+# of an archive. Both folders are part of the checkout: a missing one fails.
 set -euo pipefail
 samples=$1 regressions=$2 vbltool=$3 out=$4
+for dir in "$samples" "$regressions"; do
+  [ -d "$dir" ] || { echo "make_corpus.sh: $dir is missing" >&2; exit 1; }
+done
 rm -rf "$out"
 mkdir -p "$out/pcx" "$out/level" "$out/picture"
 shopt -s nullglob

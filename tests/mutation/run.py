@@ -3,18 +3,23 @@
 
 Usage: tests/mutation/run.py [--scratch DIR] [--only WORD[,WORD...]]
 
-Copies the checkout (its tracked and untracked files, not build/) to a
-scratch folder, builds the native preset there once, then for each fault:
-replaces the one line in the copy, rebuilds what the named test runs,
-runs that test only and puts the line back. A fault is caught when the test
-fails. The scratch folder (default build/mutation in the checkout) is kept, so
-that the next run copies only what changed and rebuilds incrementally.
+Makes a scratch folder hold exactly the checkout's files (tracked and
+untracked, not ignored ones, not build/; what was deleted in the checkout
+goes from it too), builds the native preset there once and runs every test
+that faults.txt names, unmutated: each must exist (a core filter: each of its
+patterns must match a test) and pass, or the run stops and names it. Then for
+each fault: replaces the one line in the copy, rebuilds what the named test
+runs, runs that test only and puts the line back. A fault is caught when the
+test fails. The scratch folder (default build/mutation in the checkout) is
+kept, so that the next run copies only what changed and rebuilds
+incrementally.
 
 Prints one line per fault and a count; exits 1 when a fault survived, its
 line was not found exactly once (the code moved: mend faults.txt), or the
-faulty code did not build."""
+faulty code did not build; exits 2 when the baseline fails."""
 import argparse
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -64,14 +69,28 @@ def read_faults(path):
 
 
 def copy_tree(scratch):
-    """Copies the checkout's files into scratch, leaving files that are already
-    the same untouched (their times too, so that nothing rebuilds for them)."""
+    """Makes scratch hold the checkout's files and nothing else (its own build/
+    aside), leaving files that are already the same untouched (their times
+    too, so that nothing rebuilds for them)."""
     listed = subprocess.run(['git', 'ls-files', '-z', '--cached', '--others', '--exclude-standard'], cwd=ROOT,
                             check=True, capture_output=True).stdout.decode().split('\0')
-    for name in filter(None, listed):
+    # A file deleted in the working tree is still listed while git tracks it.
+    present = {name for name in listed if name and os.path.isfile(os.path.join(ROOT, name))}
+    folders = []
+    for folder, subfolders, files in os.walk(scratch):
+        relative = os.path.relpath(folder, scratch)
+        if relative == '.':
+            subfolders[:] = [name for name in subfolders if name != 'build']  # the scratch build's own
+        else:
+            folders.append(folder)
+        for name in files:
+            if os.path.normpath(os.path.join(relative, name)) not in present:
+                os.remove(os.path.join(folder, name))
+    for folder in reversed(folders):  # the deepest first
+        if not os.listdir(folder):
+            os.rmdir(folder)
+    for name in sorted(present):
         src, dst = os.path.join(ROOT, name), os.path.join(scratch, name)
-        if not os.path.isfile(src):
-            continue  # deleted in the working tree
         if os.path.isfile(dst):
             with open(src, 'rb') as a, open(dst, 'rb') as b:
                 if a.read() == b.read():
@@ -88,15 +107,55 @@ def run(cmd, cwd, timeout=None):
         return 'timeout', ''
 
 
+def core_binary(tree):
+    return os.path.join(tree, 'build', 'native', 'tests', 'core', 'vbl_core_tests')
+
+
+def unmatched(tree, test):
+    """What of a test's name or core filter matches no test of the scratch
+    build: a list of those names or patterns, empty when all match."""
+    name, _, gtest_filter = test.partition(':')
+    rc, out = run(['ctest', '--preset', 'native', '-N', '-R', '^%s$' % re.escape(name)], tree)
+    if rc != 0 or 'Total Tests: 1\n' not in out:
+        return [name]
+    if name != 'core' or not gtest_filter:
+        return []
+    missing = []
+    for pattern in filter(None, gtest_filter.partition('-')[0].split(':')):
+        rc, out = run([core_binary(tree), '--gtest_list_tests', '--gtest_filter=' + pattern], tree)
+        if rc != 0 or not any(line.startswith('  ') for line in out.splitlines()):
+            missing.append(pattern)
+    return missing
+
+
 def run_test(tree, test):
     """Runs one test of the scratch build; True when it fails."""
     name, _, gtest_filter = test.partition(':')
     if name == 'core' and gtest_filter:
-        binary = os.path.join(tree, 'build', 'native', 'tests', 'core', 'vbl_core_tests')
+        binary = core_binary(tree)
         rc, _ = run([binary, '--gtest_filter=' + gtest_filter], os.path.dirname(binary), TEST_TIMEOUT)
     else:
-        rc, _ = run(['ctest', '--preset', 'native', '-R', '^%s$' % name], tree, TEST_TIMEOUT)
+        rc, _ = run(['ctest', '--preset', 'native', '-R', '^%s$' % re.escape(name)], tree, TEST_TIMEOUT)
     return rc != 0
+
+
+def baseline(tree, tests):
+    """Runs each test unmutated (all at once, then one by one to name what
+    failed); exits naming those that match nothing or fail."""
+    missing = {t: unmatched(tree, t) for t in sorted(tests)}
+    wrong = ['%s: no test matches %s' % (t, ', '.join(m)) for t, m in missing.items() if m]
+    if not wrong:
+        names = sorted({t.partition(':')[0] for t in tests if not t.startswith('core:')})
+        filters = [t.partition(':')[2] for t in tests if t.startswith('core:')]
+        plain = [f for f in filters if '-' not in f]  # those with negative patterns run alone
+        rc, _ = run(['ctest', '--preset', 'native', '-j2', '-R', '^(%s)$' % '|'.join(map(re.escape, names))], tree,
+                    TEST_TIMEOUT) if names else (0, '')
+        if (rc != 0 or (plain and run_test(tree, 'core:' + ':'.join(plain))) or
+                any(run_test(tree, 'core:' + f) for f in filters if '-' in f)):
+            wrong = ['%s: fails without a fault' % t for t in sorted(tests) if run_test(tree, t)]
+    if wrong:
+        print('baseline: the faults\' tests must exist and pass unmutated:\n  ' + '\n  '.join(wrong))
+        sys.exit(2)
 
 
 def check_fault(tree, fault):
@@ -115,6 +174,9 @@ def check_fault(tree, fault):
         with open(path, 'w', encoding='utf-8', newline='') as f:
             f.write('\n'.join(lines))
         name = fault['test'].partition(':')[0]
+        missing = unmatched(tree, fault['test'])
+        if missing:
+            return 'NO-TEST', 'no test matches ' + ', '.join(missing)
         rc, out = run(['cmake', '--build', '--preset', 'native', '-j2', '--target'] + TARGETS.get(name, ['all']), tree)
         if rc != 0:
             return 'NO-BUILD', ' '.join(l for l in out.splitlines() if 'error:' in l)[:300]
@@ -137,13 +199,14 @@ def main():
     tree = os.path.join(os.path.abspath(args.scratch), 'tree')
     os.makedirs(tree, exist_ok=True)
     copy_tree(tree)
-    shared = os.path.join(os.path.dirname(ROOT), 'shared')  # the samples beside the checkout
-    for cmd in (['cmake', '--preset', 'native', '-DVBL_SHARED_DIR=' + shared], ['cmake', '--build', '--preset', 'native',
-                                                                                '-j2']):
+    for cmd in (['cmake', '--preset', 'native'], ['cmake', '--build', '--preset', 'native', '-j2']):
         rc, out = run(cmd, tree)
         if rc != 0:
             sys.exit('%s failed in %s:\n%s' % (' '.join(cmd), tree, out[-3000:]))
     print('scratch build ready in %.0f s: %s' % (time.time() - start, tree), flush=True)
+    baseline(tree, {fault['test'] for fault in faults})
+    print('baseline: %d tests pass unmutated; %.0f s' % (len({f['test'] for f in faults}), time.time() - start),
+          flush=True)
     verdicts = []
     for fault in faults:
         began = time.time()

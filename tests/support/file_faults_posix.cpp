@@ -8,6 +8,8 @@
 //   busy:N      the first N MoveFileExA calls fail as while another program holds
 //               the file for a moment (EBUSY, the stand-in's sharing violation)
 //   nfs:1       renameat2 with flags fails with EINVAL, as on NFS and 9p
+//   nfs:2       the same, and a file appears at its target just then: after the
+//               tool's own look at the target, before the fall-back's link()
 //   nolink:1    link() fails with EPERM, as on a file system without hard links
 //               (VirtualBox shared folders, some FUSE ones)
 //   swap:1      an existing output opened to be written through (no O_CREAT) is
@@ -155,6 +157,11 @@ extern "C" int __wrap_renameat2(int fdFrom, const char* pszFrom, int fdTo, const
 {
     unsigned long ulOn = 0;
     if (uFlags != 0 && Fault("nfs", &ulOn) && ulOn != 0) {
+        FILE* pFile = ulOn == 2 ? fopen(pszTo, "wx") : nullptr;
+        if (pFile) {
+            fputs("appeared", pFile);
+            fclose(pFile);
+        }
         errno = EINVAL;
         return -1;
     }

@@ -11,3 +11,4 @@ unsigned long long ProbeLargestAsk();   // bytes of the largest GlobalAlloc aske
 unsigned long ProbeMessageBoxes();      // MessageBoxA calls since start
 const char* ProbeLastMessageText();     // text of the last one, "" if none
 void ProbeFailAllocation(int nthNext);  // the nth GlobalAlloc from now fails (1 = next); 0 = none
+void ProbeFailLock(int nthNext);        // the nth GlobalLock from now fails (1 = next); 0 = none

@@ -11,6 +11,7 @@ HFILE __real__lopen(LPCSTR lpPathName, int iReadWrite);
 HFILE __real__lclose(HFILE hFile);
 HGLOBAL __real_GlobalAlloc(UINT uFlags, SIZE_T dwBytes);
 HGLOBAL __real_GlobalFree(HGLOBAL hMem);
+LPVOID __real_GlobalLock(HGLOBAL hMem);
 int __real_MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
 }
 
@@ -23,6 +24,7 @@ std::string g_strLastMessage;
 int g_nFailAllocIn = 0;
 unsigned long g_ulAllocations = 0;
 unsigned long long g_ullLargestAsk = 0;
+int g_nFailLockIn = 0;
 
 HFILE CountOpen(HFILE hFile)
 {
@@ -68,6 +70,12 @@ HGLOBAL __wrap_GlobalFree(HGLOBAL hMem)
     return hResult;
 }
 
+LPVOID __wrap_GlobalLock(HGLOBAL hMem)
+{
+    if (g_nFailLockIn > 0 && --g_nFailLockIn == 0) return nullptr;
+    return __real_GlobalLock(hMem);
+}
+
 int __wrap_MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
 {
     ++g_ulMessageBoxes;
@@ -104,4 +112,8 @@ const char* ProbeLastMessageText()
 void ProbeFailAllocation(int nthNext)
 {
     g_nFailAllocIn = nthNext > 0 ? nthNext : 0;
+}
+void ProbeFailLock(int nthNext)
+{
+    g_nFailLockIn = nthNext > 0 ? nthNext : 0;
 }
