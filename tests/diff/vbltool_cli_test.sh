@@ -214,7 +214,7 @@ done <<'TABLE'
 1|check of a file above 2 GiB|huge.dat: error: the file is larger than 2 GiB|"$vbltool" check huge.dat
 1|pack of a folder|folder.pcx: cannot read the file|"$vbltool" pack folder.dat folder.pcx
 1|pack onto a folder|folder.pcx: is a folder|"$vbltool" pack folder.pcx level.pcx
-1|pcx2bmp into a missing folder|nowhere/out.bmp: cannot|"$vbltool" pcx2bmp level.pcx nowhere/out.bmp
+1|pcx2bmp into a missing folder|nowhere/out.bmp: the folder 'nowhere' does not exist|"$vbltool" pcx2bmp level.pcx nowhere/out.bmp
 1|pcx2bmp onto a full device|/dev/full: cannot write|"$vbltool" pcx2bmp level.pcx /dev/full
 1|pcx2bmp of many, one missing|missing.pcx: cannot open the file|"$vbltool" pcx2bmp missing.pcx level.pcx shots
 1|unpack of a file too short for a count|tiny.dat: file too short|"$vbltool" unpack tiny.dat tiny

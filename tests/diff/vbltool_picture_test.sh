@@ -178,10 +178,10 @@ few.webp|a WebP picture, which
 few.tif|a TIFF picture, which
 plain.ppm|a plain (ASCII) PPM picture (P3), which vbltool cannot read
 huge.pgm|the picture is 8193 x 8192 pixels, more than the launcher's limit
-header64.bmp|a BMP with a header of 64 bytes, which
+header64.bmp|an OS/2 2.x BMP (a header of 64 bytes), which
 rle24.bmp|a BMP whose run-length compression (BI_RLE8) is at 24 bits per pixel, which
 type9.bmp|a BMP of compression type 9, which
-planes2.bmp|a BMP of 2 planes at 24 bits per pixel, compression type 0, which
+planes2.bmp|a BMP of 2 planes, where the format has 1, which
 damaged.png|a PNG whose header is damaged
 damaged.gif|a GIF whose header is damaged
 damaged.jpg|a JPEG whose header is damaged
