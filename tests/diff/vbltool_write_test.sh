@@ -51,6 +51,7 @@ the author's own scratch-named files||echo a > VBL00000.TMP; echo b > vbl00002.t
 no no-replace rename (NFS, 9p)||:|VBLTOOL_FAULT=nfs:1 "$fa" pcx2bmp ../in.pcx new.bmp && VBLTOOL_FAULT=nfs:1 "$fa" unpack ../scratch.dat d|0|cmp -s new.bmp ../want.bmp && [ "$(cd d && files)" = "VBL00000.TMP VBL00001.TMP " ]
 no no-replace rename, a file appearing||:|VBLTOOL_FAULT=nfs:1,appear:1 "$fa" pcx2bmp ../in.pcx new.bmp|1|[ "$(cat new.bmp)" = appeared ] && [ "$(files)" = "err.txt new.bmp out.txt " ]
 files held for a moment, and for good||echo mine > held.bmp; echo mine > kept.bmp|VBLTOOL_FAULT=busy:1000 "$fa" pcx2bmp ../in.pcx kept.bmp; VBLTOOL_FAULT=busy:3 "$fa" pcx2bmp ../in.pcx held.bmp|0|cmp -s held.bmp ../want.bmp && [ "$(cat kept.bmp)" = mine ] && [ "$(files)" = "err.txt held.bmp kept.bmp out.txt " ]
+a file held for one try fewer than vbltool makes, and for as many||echo mine > held.bmp; echo mine > kept.bmp|VBLTOOL_FAULT=busy:19 "$fa" pcx2bmp ../in.pcx held.bmp && ! VBLTOOL_FAULT=busy:20 "$fa" pcx2bmp ../in.pcx kept.bmp|0|cmp -s held.bmp ../want.bmp && [ "$(cat kept.bmp)" = mine ] && [ "$(cat err.txt)" = "vbltool: kept.bmp: cannot put the file in place" ] && [ "$(files)" = "err.txt held.bmp kept.bmp out.txt " ]
 out of memory|plain|:|(ulimit -v 250000; "$vt" pcx2bmp ../huge.pcx huge.png)|1|[ "$(cat err.txt)" = "vbltool: out of memory" ] && [ "$(files)" = "err.txt out.txt " ]
 TABLE
 
