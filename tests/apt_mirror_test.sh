@@ -52,6 +52,20 @@ check one-line-options http://one.example/debian \
 deb http://sec.example/debian-security bookworm-security main
 deb-src http://src.example/debian bookworm main
 deb [arch=amd64 signed-by=/k.gpg] http://one.example/debian bookworm main"
+# Comment lines as apt reads them: in deb822 a line starting with #, which may
+# sit inside a field; in the one-line format all from a # on, even glued to a
+# field.
+check deb822-comment-inside-a-field http://near.example/debian \
+  "sources.list:deb http://old.example/debian bookworm main" \
+  "sources.list.d/debian.sources:Types: deb
+URIs:
+# the nearest mirror first
+ http://near.example/debian
+ http://far.example/debian
+Suites: bookworm"
+check one-line-comment-glued-to-the-suite http://one.example/debian \
+  "sources.list:deb http://one.example/debian bookworm#-backports main
+deb http://two.example/debian bookworm main"
 check list-file https://list.example/debian "sources.list.d/x.list:deb https://list.example/debian stable main"
 check none - "sources.list:deb cdrom:[Debian]/ bookworm main
 deb http://sec.example/debian-security bookworm-security main"

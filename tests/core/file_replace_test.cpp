@@ -1,8 +1,10 @@
 // vbltool's write layer where the command-line tables cannot reach it: the
 // Windows read-only, hidden and system attributes, drive-relative outputs,
 // names Windows refuses or changes, devices, and renames and removals another
-// program's handle holds up (a real sharing violation under Wine; on Linux the
-// faults build stands in for it, tests/diff/vbltool_write_test.sh).
+// program's handle holds up: a sharing violation while the file being renamed
+// is held, access denied while the file it replaces is (so Wine answers, as
+// Windows does). On Linux the faults build stands in for both
+// (tests/diff/vbltool_write_test.sh).
 #include <atomic>
 #include <cstring>
 #include <fstream>
@@ -91,13 +93,25 @@ HANDLE HoldFile(const char* pszPath)
 
 TEST_F(FileReplaceTest, RenameWaitsForAFileHeldForAMoment)
 {
-    WriteBytes("new.bin", "new");
-    WriteBytes("held.bin", "old");
-    Holder holder = {HoldFile("held.bin"), 0, true};
-    ASSERT_NE(holder.hFile, INVALID_HANDLE_VALUE);
-    EXPECT_TRUE(MoveFileRetrying("new.bin", "held.bin", MOVEFILE_REPLACE_EXISTING, CountWait, &holder));
-    EXPECT_EQ(holder.nWaits, 1);
-    EXPECT_EQ(Contents("held.bin"), "new");
+    // The fresh file held (an antivirus reading what was just written), or
+    // the one it replaces; the error a rename meets then.
+    const struct {
+        const char* pszHeld;
+        DWORD dwError;
+    } cases[] = {{"new.bin", ERROR_SHARING_VIOLATION}, {"held.bin", ERROR_ACCESS_DENIED}};
+    for (const auto& c : cases) {
+        WriteBytes("new.bin", "new");
+        WriteBytes("held.bin", "old");
+        Holder holder = {HoldFile(c.pszHeld), 0, true};
+        ASSERT_NE(holder.hFile, INVALID_HANDLE_VALUE);
+        ASSERT_FALSE(MoveFileExA("new.bin", "held.bin", MOVEFILE_REPLACE_EXISTING));
+        EXPECT_EQ(GetLastError(), c.dwError) << c.pszHeld;
+        EXPECT_TRUE(MoveFileRetrying("new.bin", "held.bin", MOVEFILE_REPLACE_EXISTING, CountWait, &holder))
+            << c.pszHeld;
+        EXPECT_EQ(holder.nWaits, 1) << c.pszHeld;
+        EXPECT_EQ(Contents("held.bin"), "new") << c.pszHeld;
+        if (holder.hFile != INVALID_HANDLE_VALUE) CloseHandle(holder.hFile);  // not let go: a failure above
+    }
 }
 
 TEST_F(FileReplaceTest, RenameGivesUpOnAFileHeldForGood)

@@ -484,15 +484,24 @@ TEST_F(PcxDecoderTest, DataThatCannotFillTheImageIsRefusedBeforeAllocating)
     // start to the end of the file, which may lie past the stated size. Where
     // allocations can be failed, one that is tried shows as out of memory.
     const Bytes twoRuns = {0xFF, 7, 0xFF, 7}, runAndHalf = {0xFF, 7, 0xFF}, twoRunsAndOne = {0xFF, 7, 0xFF, 7, 7};
+    // 65,536 scan lines of 4 planes of 32,767 bytes: about 2^33 bytes of
+    // data, which a 32-bit size would wrap to less than nothing.
+    PcxFields tallest = PcxShape(1, 4, 1, 1, 32767);
+    tallest.ymin = INT16_MIN;
+    tallest.ymax = INT16_MAX;
     struct Case {
         PcxFields f;
         Bytes data;
         LONG lStatedSize;  // 0: the whole file
         bool bCanFill;
     } const cases[] = {
-        {PcxShape(8, 1, 126, 1, 126), twoRuns, 0, true},       {PcxShape(8, 1, 126, 1, 126), runAndHalf, 0, false},
-        {PcxShape(8, 1, 127, 1, 127), twoRunsAndOne, 0, true}, {PcxShape(8, 1, 127, 1, 127), twoRuns, 0, false},
-        {PcxShape(8, 1, 126, 1, 126), twoRuns, 128, true},     {PcxShape(8, 3, 8192, 8192, 8192), twoRuns, 0, false},
+        {PcxShape(8, 1, 126, 1, 126), twoRuns, 0, true},
+        {PcxShape(8, 1, 126, 1, 126), runAndHalf, 0, false},
+        {PcxShape(8, 1, 127, 1, 127), twoRunsAndOne, 0, true},
+        {PcxShape(8, 1, 127, 1, 127), twoRuns, 0, false},
+        {PcxShape(8, 1, 126, 1, 126), twoRuns, 128, true},
+        {PcxShape(8, 3, 8192, 8192, 8192), twoRuns, 0, false},
+        {tallest, twoRuns, 0, false},
         {PcxShape(8, 1, 4096, 4096, 0), {}, 0, true},  // no bytes per line: a blank image
     };
     for (const Case& c : cases) {

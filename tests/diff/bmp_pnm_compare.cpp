@@ -6,7 +6,9 @@
 //            no two for the same one
 //   defaults the same, both sides showing their own default colours, which
 //            begin with black: index 0 is black in both, so that a picture
-//            with its indices inverted or swapped shows
+//            with its indices inverted or swapped shows; and no two of our
+//            indices show one colour, so that a default colour lost shows
+//            (ours show white at 7 and at 15: not for pictures of both)
 // Exit 0 same, 1 different (first difference on stderr), 2 unreadable.
 // Deliberately independent of the decoder's own code.
 #include <cstdint>
@@ -136,6 +138,7 @@ int main(int argc, char** argv)
     const bool byIndex = byDefaults || strcmp(argv[1], "indices") == 0;
     std::map<int, uint32_t> seen;
     std::map<uint32_t, int> seenBack;
+    std::map<uint32_t, int> oursBack;  // defaults: our colour -> the index showing it
     for (size_t i = 0; i < ours.rgb.size(); ++i) {
         if (byIndex && ours.index[i] >= 0) {
             auto it = seen.emplace(ours.index[i], theirs.rgb[i]).first;
@@ -145,6 +148,10 @@ int main(int argc, char** argv)
             }
             if (byDefaults && ours.index[i] == 0 && (ours.rgb[i] != 0 || theirs.rgb[i] != 0)) {
                 return Differ(ours, i, "index 0 of the default colours is not black in both");
+            }
+            if (byDefaults && ours.rgb[i] <= 0xFFFFFFu &&
+                oursBack.emplace(ours.rgb[i], ours.index[i]).first->second != ours.index[i]) {
+                return Differ(ours, i, "two of our default colours are one colour");
             }
         } else if (ours.rgb[i] != theirs.rgb[i]) {
             fprintf(stderr, "theirs #%06X\n", theirs.rgb[i]);

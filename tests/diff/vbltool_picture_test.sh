@@ -119,12 +119,14 @@ done
 expect 0 "preview to PNG" "$vbltool" preview shot.dat preview.PNG
 same_pixels out.bmp preview.PNG || fail "preview's PNG is not pcx2bmp's picture"
 
-# Palette BMPs, run-length ones with every escape, and 16-bit PNGs keep
-# exactly their colours (16-bit channels rounded as netpbm rounds them). What
-# run-length data never reaches is colour 0, an index past the table black.
+# Palette BMPs, run-length ones with every escape (4-bit runs of two colours
+# in turn), ones with the 12-byte header, and 16-bit PNGs keep exactly their
+# colours (16-bit channels rounded as netpbm rounds them). What run-length
+# data never reaches is colour 0, an index past the table black.
 rle_bmp() { python3 "$(dirname "$0")/rle_bmp.py" "$@" || fail "rle_bmp.py $*"; }
-rle_bmp rle8 8 37 23 1; rle_bmp rle4 4 37 23 2; rle_bmp edge edge
-rle_bmp rle8-v5 8 100 60 3 124; rle_bmp rle4-v4 4 31 9 4 108; rle_bmp short-table 8 50 20 5 56 100
+rle_bmp rle8 rle8 37 23 1; rle_bmp rle4 rle4 37 23 2; rle_bmp edge edge
+rle_bmp rle8-v5 rle8 100 60 3 124; rle_bmp rle4-v4 rle4 31 9 4 108; rle_bmp short-table rle8 50 20 5 56 100
+for bits in 1 4 8; do rle_bmp "os2-$bits" "rgb$bits" 29 11 "$bits" 12; done  # 3-byte colour table entries
 convert logo: logo.bmp  # ImageMagick's default for palette pictures: BI_RLE8
 convert logo: -crop 407x263+0+0 +repage logo-corner.ppm
 convert few.ppm -depth 16 few16.png
@@ -141,6 +143,9 @@ edge.bmp edge.ppm
 rle8-v5.bmp rle8-v5.ppm
 rle4-v4.bmp rle4-v4.ppm
 short-table.bmp short-table.ppm
+os2-1.bmp os2-1.ppm
+os2-4.bmp os2-4.ppm
+os2-8.bmp os2-8.ppm
 logo.bmp logo-corner.ppm --crop
 few16.png few.ppm
 deep.png deep.ppm
@@ -156,7 +161,8 @@ cp rle8.bmp top-down.bmp && printf '\xe9\xff\xff\xff' | dd of=top-down.bmp bs=1 
 cp rle8.bmp jpeg.bmp && printf '\x04' | dd of=jpeg.bmp bs=1 seek=30 conv=notrunc status=none
 cp rle8.bmp huge.bmp && printf '\x28\x23\x00\x00\x40\x1f' | dd of=huge.bmp bs=1 seek=18 conv=notrunc status=none
 cp wide.bmp no-rows.bmp && printf '\0\0\0\0' | dd of=no-rows.bmp bs=1 seek=22 conv=notrunc status=none
-convert few.ppm few.webp && convert few.ppm few.tif
+convert few.ppm few.webp && convert few.ppm few.tif && convert few.ppm -define tiff:endian=msb few-mm.tif
+[ "$(head -c 4 few-mm.tif | od -An -tx1)" = " 4d 4d 00 2a" ] || fail "few-mm.tif is not a big-endian TIFF"
 pnmtoplainpnm few.ppm > plain.ppm 2>/dev/null
 { printf 'P5 8193 8192 255\n'; head -c $((8193 * 8192)) /dev/zero; } > huge.pgm
 { printf '\xff\xd8\xff\xc4\x00\x13\x00'; printf '\xff%.0s' $(seq 16); } > huffman.jpg
@@ -185,6 +191,7 @@ planes2.bmp|a BMP of 2 planes, where the format has 1, which
 damaged.png|a PNG whose header is damaged
 damaged.gif|a GIF whose header is damaged
 damaged.jpg|a JPEG whose header is damaged
+few-mm.tif|a TIFF picture, which
 TABLE
 
 # Headers that ask for far more than their files hold: refused for what they

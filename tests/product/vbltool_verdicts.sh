@@ -3,7 +3,8 @@
 # on the kept fuzz corpus: fuzzing runs only on the native build, and
 # pointer-size faults live in the 32-bit one. Compared: check's report with
 # every problem listed (one run over the archives) and its exit status;
-# pcx2bmp's reasons, exit status and BMP bytes, over every picture.
+# pcx2bmp's reasons and BMP bytes over every picture, and its exit status
+# picture by picture for a picture of each verdict.
 # Usage: vbltool_verdicts.sh WINE_RUN32 VBLTOOL.exe NATIVE_VBLTOOL CORPUS
 set -uo pipefail
 run32=$1 exe=$2 native=$3 corpus=$4
@@ -35,5 +36,21 @@ cd "$corpus/pcx" || exit 1
 : >"$work/stderr" # the reasons are the output compared
 compare pcx2bmp
 diff -rq "$work/native" "$work/win32" || { echo "FAIL  BMP files differ"; failures=$((failures + 1)); }
-echo "$(ls "$corpus/level" | wc -l) archives, $(ls "$corpus/pcx" | wc -l) pictures; $failures failures"
+
+# One exit status per picture, each converted by a run of its own: the first
+# picture of each native verdict (each reason, and a BMP made). Not every
+# picture: a start of the emulated program takes seconds. The 32-bit runs are
+# one batch file, which a single Wine start runs.
+{ ls "$work/native" | sed -n '1s/[.]bmp$//p'; sed 's/^vbltool: \([^:]*\): \(.*\)/\2\t\1/' "$work/native-pcx2bmp" |
+  sort -t "$(printf '\t')" -k1,1 -u | cut -f2 | grep -v '^status '; } >"$work/alone"
+while read -r f; do "$native" pcx2bmp "$f" "$work/alone.bmp" 2>/dev/null; echo "$f $?"; done <"$work/alone" >"$work/native-statuses"
+winexe=Z:$(tr / '\\' <<<"$exe") winout=Z:$(tr / '\\' <<<"$work/alone.bmp")
+{
+  printf '@echo off\r\n'
+  while read -r f; do printf '"%s" pcx2bmp %s "%s"\r\necho %s %%ERRORLEVEL%%\r\n' "$winexe" "$f" "$winout" "$f"; done <"$work/alone"
+} >"$work/alone.bat"
+VBL_NO_XVFB=1 "$run32" cmd /c "Z:$(tr / '\\' <<<"$work/alone.bat")" >"$work/win32-statuses" 2>"$work/stderr"
+[ "$(wc -l <"$work/alone")" -ge 10 ] || { echo "FAIL  only $(wc -l <"$work/alone") verdicts"; failures=$((failures + 1)); }
+compare statuses
+echo "$(ls "$corpus/level" | wc -l) archives, $(ls "$corpus/pcx" | wc -l) pictures, $(wc -l <"$work/alone") alone; $failures failures"
 [ $failures = 0 ]
