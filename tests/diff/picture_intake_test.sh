@@ -40,7 +40,7 @@ ppmtobmp -windows -bpp 1 two.ppm > v3-1.bmp 2>/dev/null
 ppmtobmp -windows -bpp 4 sixteen.ppm > v3-4.bmp 2>/dev/null
 convert few.ppm -type palette -compress none bmp3:v3-8.bmp
 convert rgb.ppm -type truecolor bmp3:v3-24.bmp
-python3 "$here/rle_bmp.py" rle4 4 96 64 7 && pnmtopng rle4.ppm > rle4-peer.png 2>/dev/null
+python3 "$here/rle_bmp.py" rle4 rle4 96 64 7 && pnmtopng rle4.ppm > rle4-peer.png 2>/dev/null
 convert few.ppm -type palette bmp3:rle8.bmp
 convert rgb.ppm -define bmp:subtype=RGB565 bmp:v5-565.bmp
 convert rgba.png -channel A -threshold 50% +channel -define bmp:subtype=ARGB1555 bmp:v5-1555.bmp

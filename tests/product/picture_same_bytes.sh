@@ -18,7 +18,7 @@ convert -size 900x500 -seed 3 plasma:fractal -depth 8 shot.png
 convert shot.png -quality 85 shot.jpg
 convert -size 500x300 -seed 7 plasma:fractal -depth 8 -type truecolor shot.bmp
 convert logo: logo.bmp
-python3 "$src/tests/diff/rle_bmp.py" rle4 4 301 77 8 108
+python3 "$src/tests/diff/rle_bmp.py" rle4 rle4 301 77 8 108
 convert shot.png +dither -colors 64 -depth 16 deep.png
 python3 "$src/tests/diff/top_down_bmp.py" shot.bmp top-down.bmp
 convert shot.png -depth 16 shot16.ppm
