@@ -4,18 +4,20 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "tool_output.h"
+
 HFILE OpenInput(const char* pszPath, LONG* plSize)
 {
     HFILE hFile = _lopen(pszPath, OF_READ);
     if (hFile == HFILE_ERROR) {
-        fprintf(stderr, "vbltool: %s: cannot open the file\n", pszPath);
+        PrintTo(stderr, "vbltool: %s: cannot open the file\n", pszPath);
         return HFILE_ERROR;
     }
     LONG lSize = _llseek(hFile, 0, FILE_END);
     _llseek(hFile, 0, FILE_BEGIN);
     if (lSize < 0) {
         _lclose(hFile);
-        fprintf(stderr, "vbltool: %s: file is larger than 2 GiB or cannot be read\n", pszPath);
+        PrintTo(stderr, "vbltool: %s: file is larger than 2 GiB or cannot be read\n", pszPath);
         return HFILE_ERROR;
     }
     *plSize = lSize;
@@ -39,7 +41,7 @@ HFILE OpenCommandInput(int argc, char** argv, int nArgs, const char* pszUsage, L
 {
     *pnStatus = 2;
     if (argc != nArgs) {
-        fprintf(stderr, "usage: vbltool %s\n", pszUsage);
+        PrintTo(stderr, "usage: vbltool %s\n", pszUsage);
         return HFILE_ERROR;
     }
     *pnStatus = 1;
@@ -63,5 +65,5 @@ void ReportReadCalls()
 {
     if (!getenv("VBLTOOL_STATS")) return;
     long lCalls = ReadCallCount();
-    if (lCalls >= 0) fprintf(stderr, "vbltool: %ld read calls\n", lCalls);
+    if (lCalls >= 0) PrintTo(stderr, "vbltool: %ld read calls\n", lCalls);
 }
