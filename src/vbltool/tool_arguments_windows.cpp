@@ -22,7 +22,7 @@ bool TakeOne(const std::wstring& wide, std::vector<std::string>* pArgs)
     if (!AnsiFromWide(wide, &ansi)) {
         char szWhy[160];
         snprintf(szWhy, sizeof(szWhy),
-                 "the name holds characters that this Windows's code page (%u) cannot hold; rename it",
+                 "the name holds characters that this Windows's code page (%u) cannot hold; use another name",
                  static_cast<unsigned>(GetACP()));
         SayAboutName(wide, szWhy);
         return false;
