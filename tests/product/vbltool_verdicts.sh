@@ -3,7 +3,8 @@
 # on the kept fuzz corpus: fuzzing runs only on the native build, and
 # pointer-size faults live in the 32-bit one. Compared: check's report with
 # every problem listed (one run over the archives) and its exit status;
-# pcx2bmp's reasons, exit status and BMP bytes, over every picture.
+# pcx2bmp's reasons, exit status and BMP bytes, over every picture; the
+# archive pack makes of accented names, given as wildcards.
 # Usage: vbltool_verdicts.sh WINE_RUN32 VBLTOOL.exe NATIVE_VBLTOOL CORPUS
 set -uo pipefail
 run32=$1 exe=$2 native=$3 corpus=$4
@@ -35,5 +36,14 @@ cd "$corpus/pcx" || exit 1
 : >"$work/stderr" # the reasons are the output compared
 compare pcx2bmp
 diff -rq "$work/native" "$work/win32" || { echo "FAIL  BMP files differ"; failures=$((failures + 1)); }
+# pack, given wildcards as cmd hands them over (vbltool.exe expands them
+# itself), writes the Linux program's archive byte for byte: accented names
+# are Windows-1252 in both, from UTF-8 names here and wide ones in Windows.
+mkdir "$work/names" && cd "$work/names" || exit 1
+printf 'the castle' >Château.map && printf 'notes' >Élan.txt && cp "$corpus/pcx/$(ls "$corpus/pcx" | head -n 1)" level.pcx
+"$native" pack "$work/native.dat" level.pcx *.map *.txt
+VBL_NO_XVFB=1 "$run32" "$exe" pack "Z:$work/win32.dat" level.pcx '*.map' '*.txt' 2>"$work/stderr"
+cmp -s "$work/native.dat" "$work/win32.dat" ||
+  { echo "FAIL  pack with wildcards and accented names differs:"; cat "$work/stderr"; failures=$((failures + 1)); }
 echo "$(ls "$corpus/level" | wc -l) archives, $(ls "$corpus/pcx" | wc -l) pictures; $failures failures"
 [ $failures = 0 ]

@@ -219,7 +219,8 @@ TEST(VbltoolCmdTest, NamesInAConsoleAreShownAsTyped)
     GameFolder folder(false);
     FreeConsole();
     ASSERT_TRUE(AllocConsole());
-    SetConsoleOutputCP(850);
+    ASSERT_TRUE(SetConsoleOutputCP(850));
+    ASSERT_EQ(GetConsoleOutputCP(), 850u);
 
     SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
     const HANDLE hOut = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
