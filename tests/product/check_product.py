@@ -217,7 +217,7 @@ OLDEST_WINDOWS_IMPORTS = {
         WaitForMultipleObjects WaitForSingleObject WideCharToMultiByte WriteConsoleW WriteFile _hread _lclose _lcreat _llseek _lopen
         _lread _lwrite lstrcatA lstrcmpA lstrcmpiA lstrcpyA lstrcpynA lstrlenA""".split()),
     'msvcrt.dll': set("""
-        __getmainargs __initenv __wgetmainargs __winitenv _wcmdln __mb_cur_max __p__acmdln __p__commode __p__environ __p__fmode __set_app_type
+        __getmainargs __initenv __wgetmainargs __winitenv _wcmdln __p__wcmdln __mb_cur_max __p__acmdln __p__commode __p__environ __p__fmode __set_app_type
         __setusermatherr _amsg_exit _beginthreadex _cexit _close _commit _endthreadex _errno _fileno _initterm _iob _lock
         _get_osfhandle _getch _mkdir _onexit _open _read _rmdir _setjmp3 _stat _setmode _strdup _stricmp _ultoa _unlock _write abort atoi bsearch calloc exit fclose
         ferror fflush fgetc fgets fopen fprintf fputc fputs fread free fseek ftell fwrite getc getenv isspace

@@ -11,8 +11,10 @@ run32=$1 exe=$2 native=$3 corpus=$4
 [ -x "$native" ] || { echo "FAIL  no $native: build the native preset first (tools/test-all.sh does)"; exit 1; }
 work=$(mktemp -d) && trap 'rm -rf "$work"' EXIT # under /tmp, which the emulated environment sees as it is
 mkdir "$work/native" "$work/win32" && failures=0
-compare() { # compare WHAT: native WHAT against the 32-bit one, CRs dropped
-  tr -d '\r' <"$work/win32-$1" | diff "$work/native-$1" - >"$work/diff" ||
+# compare WHAT: native WHAT against the 32-bit one, CRs dropped; names come
+# in the ANSI code page (1252 here) from the one, in UTF-8 from the other.
+compare() {
+  tr -d '\r' <"$work/win32-$1" | iconv -f CP1252 -t UTF-8 | diff "$work/native-$1" - >"$work/diff" ||
     { echo "FAIL  $1 differs (< native, > 32-bit):"; head -n 20 "$work/diff" "$work/stderr"; failures=$((failures + 1)); }; }
 
 # Both given the archives' names relative to their folder, so that the
