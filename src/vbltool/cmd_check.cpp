@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "entry_names.h"
 #include "preview/level_archive.h"
 #include "preview/level_entry_check.h"
 #include "preview/preview_area.h"
@@ -30,18 +31,35 @@ void Say(CheckedFile* pFile, bool bError, const char* pszFormat, ...)
 {
     pFile->bError = pFile->bError || bError;
     if (++pFile->lProblems > kProblemsShown && !pFile->bAll) return;
-    printf("%s: %s: ", pFile->pszPath, bError ? "error" : "warning");
+    PrintTo(stdout, "%s: %s: ", pFile->pszPath, bError ? "error" : "warning");
     va_list args;
     va_start(args, pszFormat);
-    vprintf(pszFormat, args);
+    VPrintTo(stdout, pszFormat, args);
     va_end(args);
-    putchar('\n');
+    PrintTo(stdout, "\n");
 }
 
 void SayEntryFault(void* pContext, LONG lIndex, const char* pszName, const char* pszReason)
 {
     Say(static_cast<CheckedFile*>(pContext), true, "entry %ld '%s': %s", static_cast<long>(lIndex),
-        PrintableName(pszName).c_str(), pszReason);
+        ReadableEntryName(pszName).c_str(), pszReason);
+}
+
+// Entry names are Windows-1252: a byte it leaves undefined names no
+// character, so that unpack can make no file of that name on Linux.
+void CheckNameBytes(const LevelDirectory& dir, LONG lIndex, CheckedFile* pFile)
+{
+    LevelEntry entry;
+    if (!GetLevelEntry(&dir, lIndex, &entry)) return;
+    char szName[kEntryFileNameChars];
+    LevelEntryFileName(&entry, szName);
+    for (const char* p = szName; *p; ++p) {
+        const unsigned char b = static_cast<unsigned char>(*p);
+        if (Cp1252Char(b) != 0) continue;
+        Say(pFile, true, "entry %ld '%s': its name holds the byte \\x%02X, which is no character of Windows-1252",
+            static_cast<long>(lIndex), ReadableEntryName(szName).c_str(), b);
+        return;
+    }
 }
 
 // The directory as unpack reads it: the records the file holds, each entry.
@@ -55,6 +73,7 @@ void CheckDirectory(HFILE hFile, CheckedFile* pFile)
             static_cast<long>(dir.lCount), static_cast<long>(dir.lRecords));
     }
     CheckLevelEntries(&dir, SayEntryFault, pFile);
+    for (LONG i = 0; i < dir.lRecords; ++i) CheckNameBytes(dir, i, pFile);
     FreeLevelDirectory(&dir);
 }
 
@@ -107,8 +126,8 @@ bool CheckArchive(const char* pszPath, bool bAll)
         Say(&file, true, "the launcher shows no picture: %s", PictureRefusalText(eRefusal));
     }
     if (file.lProblems > kProblemsShown && !bAll) {
-        printf("%s: note: %ld more problems (vbltool check --all %s lists them)\n", pszPath,
-               file.lProblems - kProblemsShown, pszPath);
+        PrintTo(stdout, "%s: note: %ld more problems (vbltool check --all %s lists them)\n", pszPath,
+                file.lProblems - kProblemsShown, pszPath);
     }
     return file.bError;
 }
@@ -120,7 +139,7 @@ int RunCheck(int argc, char** argv)
     bool bAll = false;
     const std::vector<const char*> files = ArgsWithout(argc, argv, "--all", &bAll);
     if (files.empty()) {
-        fprintf(stderr, "usage: vbltool check [--all] FILE...\n");
+        PrintTo(stderr, "usage: vbltool check [--all] FILE...\n");
         return 2;
     }
     bool bError = false;

@@ -5,6 +5,7 @@
 
 #include "commands.h"
 #include "launcher/parameter_string.h"
+#include "tool_output.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ unsigned OptionOfFlag(const char* pszArg)
 
 int BadUsage(const char* pszWhy, const char* pszArg)
 {
-    fprintf(stderr, "vbltool cmdline: %s%s\n%s", pszWhy, pszArg, kUsage);
+    PrintTo(stderr, "vbltool cmdline: %s%s\n%s", pszWhy, pszArg, kUsage);
     return 2;
 }
 
@@ -57,6 +58,7 @@ int RunCmdline(int argc, char** argv)
         }
     }
     if (nMode == kLaunchLevel && pszLevel == nullptr) return BadUsage("no level given", "");
-    printf("params: \"%s\"\n", BuildParameterString(nMode, nMode == kLaunchLevel ? pszLevel : "", fOptions).c_str());
+    PrintTo(stdout, "params: \"%s\"\n",
+            BuildParameterString(nMode, nMode == kLaunchLevel ? pszLevel : "", fOptions).c_str());
     return 0;
 }

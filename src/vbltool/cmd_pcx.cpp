@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -26,7 +27,7 @@ int SaveDecoded(const Decoded& d, const char* pszIn, const char* pszOut)
 {
     HGLOBAL hDib = d.hDib;
     if (!hDib && d.eRefusal != kRefuseBitCount) {
-        fprintf(stderr, "vbltool: %s: %s\n", pszIn, PictureRefusalText(d.eRefusal));
+        PrintTo(stderr, "vbltool: %s: %s\n", pszIn, PictureRefusalText(d.eRefusal));
         return 1;
     }
     // The launcher would show nothing for a picture its bitmap step refuses,
@@ -34,7 +35,7 @@ int SaveDecoded(const Decoded& d, const char* pszIn, const char* pszOut)
     const DecodedPicture pic = hDib ? InspectDecoded(hDib) : InspectPlanned(d.planned);
     if (pic.pszRefusal) {
         if (hDib) GlobalFree(hDib);
-        fprintf(stderr, "vbltool: %s: the launcher cannot make a bitmap of it (%ld x %ld, %u bits per pixel): %s\n",
+        PrintTo(stderr, "vbltool: %s: the launcher cannot make a bitmap of it (%ld x %ld, %u bits per pixel): %s\n",
                 pszIn, static_cast<long>(pic.lWidth), static_cast<long>(pic.lHeight), pic.wBitCount, pic.pszRefusal);
         return 1;
     }
@@ -44,7 +45,7 @@ int SaveDecoded(const Decoded& d, const char* pszIn, const char* pszOut)
     GlobalFree(hDib);
     ReportReadCalls();
     if (!bOk) {
-        fprintf(stderr, "vbltool: %s: %s\n", pszOut, pszWriteReason);
+        PrintTo(stderr, "vbltool: %s: %s\n", pszOut, pszWriteReason);
         return 1;
     }
     return 0;
@@ -98,7 +99,7 @@ int Pcx2BmpInto(int nIn, char** ppIn, const char* pszDir)
         outs.push_back(BmpPathIn(pszDir, ppIn[i]));
         for (int j = 0; j < i; ++j) {
             if (strcasecmp(outs[j].c_str(), outs[i].c_str()) != 0) continue;
-            fprintf(stderr, "vbltool: %s and %s would both be written as %s\n", ppIn[j], ppIn[i], outs[i].c_str());
+            PrintTo(stderr, "vbltool: %s and %s would both be written as %s\n", ppIn[j], ppIn[i], outs[i].c_str());
             return 1;
         }
     }
@@ -115,11 +116,30 @@ int Pcx2BmpInto(int nIn, char** ppIn, const char* pszDir)
     return nStatus;
 }
 
+// True when pszPath names a folder by its form, ending with a separator.
+bool EndsWithSeparator(const char* pszPath)
+{
+    const size_t cch = strlen(pszPath);
+#ifdef _WIN32
+    return cch > 0 && (pszPath[cch - 1] == '/' || pszPath[cch - 1] == '\\');
+#else
+    return cch > 0 && pszPath[cch - 1] == '/';
+#endif
+}
+
 }  // namespace
 
 int RunPcx2Bmp(int argc, char** argv)
 {
     if (argc >= 2 && IsFolder(argv[argc - 1])) return Pcx2BmpInto(argc - 1, argv, argv[argc - 1]);
+    // Several pictures, or a folder by its form: the last argument is the
+    // folder to write into, and it is not one.
+    if (argc > 2 || (argc == 2 && EndsWithSeparator(argv[1]))) {
+        const char* pszDir = argv[argc - 1];
+        PrintTo(stderr, "vbltool: %s: %s; pcx2bmp IN.pcx... DIR writes into an existing folder\n", pszDir,
+                PathExists(pszDir) ? "is not a folder" : "the folder does not exist");
+        return 1;
+    }
     return DecodeToBmp(argc, argv, "pcx2bmp IN.pcx OUT.bmp | IN.pcx... DIR", DecodeBarePcx);
 }
 

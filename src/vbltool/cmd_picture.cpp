@@ -117,7 +117,7 @@ int RunPicture(int argc, char** argv)
 {
     PictureArgs args;
     if (!ParsePictureArgs(argc, argv, &args)) {
-        fputs(kUsage, stderr);
+        PrintTo(stderr, "%s", kUsage);
         return 2;
     }
     std::vector<unsigned char> pcx;
@@ -129,12 +129,12 @@ int RunPicture(int argc, char** argv)
         strReason = "out of memory";
     }
     if (!bMade) {
-        fprintf(stderr, "vbltool: %s: %s\n", args.pszIn, strReason.c_str());
+        PrintTo(stderr, "vbltool: %s: %s\n", args.pszIn, strReason.c_str());
         return 1;
     }
     const char* pszReason = nullptr;
     if (!WriteWholeFile(args.pszOut, pcx, &pszReason)) {
-        fprintf(stderr, "vbltool: %s: %s\n", args.pszOut, pszReason);
+        PrintTo(stderr, "vbltool: %s: %s\n", args.pszOut, pszReason);
         return 1;
     }
     return 0;

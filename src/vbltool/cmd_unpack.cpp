@@ -18,6 +18,7 @@
 
 #include "commands.h"
 #include "file_descriptors.h"
+#include "entry_names.h"
 #include "file_moves.h"
 #include "file_system.h"
 #include "preview/level_entry_check.h"
@@ -47,13 +48,13 @@ struct Unpacking {
 
 void ReportFault(void* pContext, LONG lIndex, const char* pszName, const char* pszReason)
 {
-    fprintf(stderr, "vbltool: %s: entry %ld '%s': %s\n", static_cast<const char*>(pContext), static_cast<long>(lIndex),
-            PrintableName(pszName).c_str(), pszReason);
+    PrintTo(stderr, "vbltool: %s: entry %ld '%s': %s\n", static_cast<const char*>(pContext), static_cast<long>(lIndex),
+            ReadableEntryName(pszName).c_str(), pszReason);
 }
 
 bool Fail(const UnpackItem& item, const char* pszWhat, const char* pszWhy)
 {
-    fprintf(stderr, "vbltool: %s: %s%s%s\n", item.strPath.c_str(), pszWhat, pszWhy ? ": " : "", pszWhy ? pszWhy : "");
+    PrintTo(stderr, "vbltool: %s: %s%s%s\n", item.strPath.c_str(), pszWhat, pszWhy ? ": " : "", pszWhy ? pszWhy : "");
     return false;
 }
 
@@ -61,16 +62,24 @@ bool Fail(const UnpackItem& item, const char* pszWhat, const char* pszWhy)
 bool PlanUnpack(const LevelDirectory& dir, const char* pszArchive, Unpacking* pRun)
 {
     if (CheckLevelEntries(&dir, ReportFault, const_cast<char*>(pszArchive)) != 0) return false;
+    bool bSound = true;
     for (LONG i = 0; i < dir.lRecords; ++i) {
         LevelEntry entry;
         GetLevelEntry(&dir, i, &entry);
         char szName[kEntryFileNameChars];
         LevelEntryFileName(&entry, szName);
+        // Entry names are Windows-1252; file names are the system's.
+        std::string strFile, strWhy;
+        if (!LocalNameFromEntry(szName, &strFile, &strWhy)) {
+            ReportFault(const_cast<char*>(pszArchive), i, szName, strWhy.c_str());
+            bSound = false;
+            continue;
+        }
         pRun->items.push_back(
-            UnpackItem{JoinPath(pRun->strFolder, szName), entry.lOffset, entry.lSize, false, "", "", false});
-        pRun->scratch.avoided.emplace_back(szName);
+            UnpackItem{JoinPath(pRun->strFolder, strFile.c_str()), entry.lOffset, entry.lSize, false, "", "", false});
+        pRun->scratch.avoided.push_back(strFile);
     }
-    return true;
+    return bSound;
 }
 
 // The checking pass: whether a file may be made at the item's path, and
@@ -87,7 +96,7 @@ bool MayWrite(UnpackItem* pItem, bool bForce)
     if (pszRefusal) return Fail(*pItem, pszRefusal, nullptr);
     std::string strStored;
     if (IsShortNamePath(pszPath, &strStored)) {
-        fprintf(stderr, "vbltool: %s: is another name of '%s', which --force does not replace\n", pszPath,
+        PrintTo(stderr, "vbltool: %s: is another name of '%s', which --force does not replace\n", pszPath,
                 strStored.c_str());
         return false;
     }
@@ -154,14 +163,14 @@ bool PutBack(UnpackItem* pItem)
 {
     const char* pszPath = pItem->strPath.c_str();
     if (!pItem->strTemp.empty() && !RemoveFileRetrying(pItem->strTemp.c_str())) {
-        fprintf(stderr, "vbltool: %s: cannot remove this temporary file: %s\n", pItem->strTemp.c_str(),
+        PrintTo(stderr, "vbltool: %s: cannot remove this temporary file: %s\n", pItem->strTemp.c_str(),
                 strerror(errno));
         return false;
     }
     if (!pItem->strBackup.empty()) {
         // Over the entry's data when it was placed: the path is never empty.
         if (!MoveFileRetrying(pItem->strBackup.c_str(), pszPath, pItem->bPlaced ? MOVEFILE_REPLACE_EXISTING : 0)) {
-            fprintf(stderr, "vbltool: %s: cannot be put back; the original is kept as %s\n", pszPath,
+            PrintTo(stderr, "vbltool: %s: cannot be put back; the original is kept as %s\n", pszPath,
                     pItem->strBackup.c_str());
             return false;
         }
@@ -178,9 +187,9 @@ void RollBack(Unpacking* pRun)
     for (auto it = pRun->items.rbegin(); it != pRun->items.rend(); ++it) bWhole = PutBack(&*it) && bWhole;
     const char* pszFolder = pRun->strFolder.c_str();
     if (pRun->bMadeFolder && bWhole && !RemoveFolder(pszFolder)) {
-        fprintf(stderr, "vbltool: %s: nothing unpacked; the folder made for it is kept: it is not empty\n", pszFolder);
+        PrintTo(stderr, "vbltool: %s: nothing unpacked; the folder made for it is kept: it is not empty\n", pszFolder);
     } else {
-        fprintf(stderr, "vbltool: %s: nothing unpacked%s\n", pszFolder,
+        PrintTo(stderr, "vbltool: %s: nothing unpacked%s\n", pszFolder,
                 !bWhole             ? ", but the folder could not be put back as it was (above)"
                 : pRun->bMadeFolder ? "; the folder made for it is removed"
                                     : "; the folder is as it was");
@@ -201,15 +210,15 @@ bool WriteAndPlace(HFILE hArchive, Unpacking* pRun)
 int Unpack(HFILE hArchive, const LevelDirectory& dir, const char* pszArchive, Unpacking* pRun, bool bForce)
 {
     if (!dir.bCountRead) {
-        fprintf(stderr, "vbltool: %s: file too short to hold an entry count\n", pszArchive);
+        PrintTo(stderr, "vbltool: %s: file too short to hold an entry count\n", pszArchive);
         return 1;
     }
     if (!PlanUnpack(dir, pszArchive, pRun)) {
-        fprintf(stderr, "vbltool: %s: nothing written\n", pszArchive);
+        PrintTo(stderr, "vbltool: %s: nothing written\n", pszArchive);
         return 1;
     }
     if (dir.lCount > dir.lRecords) {
-        fprintf(stderr, "vbltool: %s: warning: the file holds only %ld of the %ld directory records\n", pszArchive,
+        PrintTo(stderr, "vbltool: %s: warning: the file holds only %ld of the %ld directory records\n", pszArchive,
                 static_cast<long>(dir.lRecords), static_cast<long>(dir.lCount));
     }
     bool bClear = true;
@@ -218,7 +227,7 @@ int Unpack(HFILE hArchive, const LevelDirectory& dir, const char* pszArchive, Un
     const char* pszFolder = pRun->strFolder.c_str();
     if (!IsFolder(pszFolder)) {
         if (!MakeFolder(pszFolder)) {
-            fprintf(stderr, "vbltool: %s: cannot create the folder: %s\n", pszFolder, strerror(errno));
+            PrintTo(stderr, "vbltool: %s: cannot create the folder: %s\n", pszFolder, strerror(errno));
             return 1;
         }
         pRun->bMadeFolder = true;
@@ -227,7 +236,7 @@ int Unpack(HFILE hArchive, const LevelDirectory& dir, const char* pszArchive, Un
     try {
         bPlaced = WriteAndPlace(hArchive, pRun);
     } catch (const std::bad_alloc&) {  // the folder is put back all the same
-        fprintf(stderr, "vbltool: %s: out of memory\n", pszFolder);
+        PrintTo(stderr, "vbltool: %s: out of memory\n", pszFolder);
     }
     if (!bPlaced) {
         RollBack(pRun);
@@ -236,7 +245,7 @@ int Unpack(HFILE hArchive, const LevelDirectory& dir, const char* pszArchive, Un
     // Every entry is in place: only now are the replaced files let go.
     for (const UnpackItem& item : pRun->items) {
         if (!item.strBackup.empty() && !RemoveFileRetrying(item.strBackup.c_str())) {
-            fprintf(stderr, "vbltool: %s: warning: the file it replaced is kept as %s\n", item.strPath.c_str(),
+            PrintTo(stderr, "vbltool: %s: warning: the file it replaced is kept as %s\n", item.strPath.c_str(),
                     item.strBackup.c_str());
         }
     }
@@ -250,7 +259,7 @@ int RunUnpack(int argc, char** argv)
     bool bForce = false;
     const std::vector<const char*> args = ArgsWithout(argc, argv, "--force", &bForce);
     if (args.size() != 2 || args[1][0] == '\0') {
-        fprintf(stderr, "usage: vbltool unpack LEVEL.dat DIR [--force]\n");
+        PrintTo(stderr, "usage: vbltool unpack LEVEL.dat DIR [--force]\n");
         return 2;
     }
     LONG lSize = 0;

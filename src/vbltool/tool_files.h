@@ -5,4 +5,5 @@
 #include "file_replace.h"
 #include "scratch_files.h"
 #include "tool_input.h"
+#include "tool_output.h"
 #include "tool_paths.h"

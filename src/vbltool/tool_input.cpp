@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "file_system.h"
+#include "tool_output.h"
 
 HFILE OpenInput(const char* pszPath, LONG* plSize)
 {
@@ -13,7 +14,7 @@ HFILE OpenInput(const char* pszPath, LONG* plSize)
         const bool bHeld = HeldByAnotherProgram(pszPath);
         // The ANSI calls take no path whose full form reaches MAX_PATH.
         const bool bLong = strlen(pszPath) >= MAX_PATH || GetFullPathNameA(pszPath, 0, nullptr, nullptr) > MAX_PATH;
-        fprintf(stderr, "vbltool: %s: %s\n", pszPath,
+        PrintTo(stderr, "vbltool: %s: %s\n", pszPath,
                 bLong   ? "the path is too long"
                 : bHeld ? "another program is using it"
                         : "cannot open the file");
@@ -23,7 +24,7 @@ HFILE OpenInput(const char* pszPath, LONG* plSize)
     _llseek(hFile, 0, FILE_BEGIN);
     if (lSize < 0) {
         _lclose(hFile);
-        fprintf(stderr, "vbltool: %s: file is larger than 2 GiB or cannot be read\n", pszPath);
+        PrintTo(stderr, "vbltool: %s: file is larger than 2 GiB or cannot be read\n", pszPath);
         return HFILE_ERROR;
     }
     *plSize = lSize;
@@ -47,7 +48,7 @@ HFILE OpenCommandInput(int argc, char** argv, int nArgs, const char* pszUsage, L
 {
     *pnStatus = 2;
     if (argc != nArgs) {
-        fprintf(stderr, "usage: vbltool %s\n", pszUsage);
+        PrintTo(stderr, "usage: vbltool %s\n", pszUsage);
         return HFILE_ERROR;
     }
     *pnStatus = 1;
@@ -71,5 +72,5 @@ void ReportReadCalls()
 {
     if (!getenv("VBLTOOL_STATS")) return;
     long lCalls = ReadCallCount();
-    if (lCalls >= 0) fprintf(stderr, "vbltool: %ld read calls\n", lCalls);
+    if (lCalls >= 0) PrintTo(stderr, "vbltool: %ld read calls\n", lCalls);
 }

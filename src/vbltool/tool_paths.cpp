@@ -7,8 +7,6 @@
 #include <unistd.h>
 #endif
 
-#include <cstdio>
-
 #include "vbl_platform.h"
 
 std::string BaseName(const std::string& strPath)
@@ -31,23 +29,7 @@ std::string FolderOf(const char* pszPath)
 std::string JoinPath(const std::string& strFolder, const char* pszName)
 {
     const char cLast = strFolder.empty() ? '/' : strFolder.back();
-    return strFolder + (cLast == '/' || cLast == '\\' ? "" : "/") + pszName;
-}
-
-std::string PrintableName(const char* pszName)
-{
-    std::string str;
-    for (const char* p = pszName; *p; ++p) {
-        const unsigned char c = static_cast<unsigned char>(*p);
-        if (c >= 0x20 && c < 0x7F) {
-            str += static_cast<char>(c);
-        } else {
-            char szByte[5];
-            snprintf(szByte, sizeof(szByte), "\\x%02X", c);
-            str += szByte;
-        }
-    }
-    return str;
+    return strFolder + (cLast == '/' || cLast == '\\' ? "" : kPathSeparator) + pszName;
 }
 
 bool PathExists(const char* pszPath)

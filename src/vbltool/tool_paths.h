@@ -10,11 +10,16 @@ std::string BaseName(const std::string& strPath);
 // The folder that holds pszPath, as a path to join names to ("." for a bare name).
 std::string FolderOf(const char* pszPath);
 
-// strFolder/pszName, with one separator between them.
-std::string JoinPath(const std::string& strFolder, const char* pszName);
+// The separator that the system's own programs show in paths.
+#ifdef _WIN32
+constexpr char kPathSeparator[] = "\\";
+#else
+constexpr char kPathSeparator[] = "/";
+#endif
 
-// An entry name with bytes outside printable ASCII written as \xNN.
-std::string PrintableName(const char* pszName);
+// strFolder, the separator, pszName: one separator between them, the
+// system's own unless strFolder ends with one.
+std::string JoinPath(const std::string& strFolder, const char* pszName);
 
 // True when something, even a dangling symbolic link, is at pszPath.
 bool PathExists(const char* pszPath);

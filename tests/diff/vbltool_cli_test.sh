@@ -9,6 +9,14 @@ faults=$2
 
 expect 0 "--help" "$vbltool" --help
 for cmd in pcx2bmp preview list pack unpack check cmdline; do grep -q "^  $cmd " out.txt || fail "--help does not list $cmd"; done
+# An 80-column console (the Windows default) wraps a line of 80 characters.
+awk 'length > 79 { print "FAIL  --help line " NR " has " length " characters"; bad = 1 } END { exit bad }' out.txt ||
+  failures=$((failures + 1))
+cp out.txt help.txt
+for ask in -h /?; do
+  expect 0 "$ask" "$vbltool" "$ask"
+  cmp -s out.txt help.txt || fail "$ask does not show the help"
+done
 expect 0 "--version" "$vbltool" --version
 grep -Eqx 'vbltool [0-9]+(\.[0-9]+)+' out.txt || fail "--version printed: $(cat out.txt)"
 expect 2 "no command" "$vbltool"
@@ -30,6 +38,35 @@ grep -q "level.pcx.*preview" out.txt || fail "list does not point out the previe
 grep -q "OUTSIDE" out.txt && fail "list flags a sound entry"
 expect 0 "preview" "$vbltool" preview castle.dat preview.bmp
 cmp -s direct.bmp preview.bmp || fail "preview and pcx2bmp disagree"
+
+# Entry names are Windows-1252 in the archive, UTF-8 in file names here: 11
+# characters are 11 bytes, list and unpack show and make the UTF-8 names.
+mkdir -p accents && cp level.pcx accents/Château.pcx && echo "the map" > accents/Château.map
+expect 0 "pack takes an 11-character accented name" "$vbltool" pack accents.dat accents/Château.map
+[ "$(od -An -c -j4 -N12 accents.dat | tr -s ' ')" = " C h 342 t e a u . m a p \\0" ] ||
+  fail "pack did not store Château.map in Windows-1252: $(od -An -c -j4 -N12 accents.dat)"
+expect 0 "pack an accented name beside level.pcx" "$vbltool" pack accents2.dat level.pcx accents/Château.map
+expect 0 "list of accented names" "$vbltool" list accents2.dat
+grep -qx "$(printf '     1  Château.map   %11d %11d' $((44 + $(stat -c %s level.pcx))) 8)" out.txt ||
+  fail "list does not show Château.map in its columns: $(cat out.txt)"
+expect 0 "unpack accented names" "$vbltool" unpack accents2.dat accents-out
+cmp -s accents-out/Château.map accents/Château.map || fail "unpack did not make Château.map: $(ls accents-out)"
+echo mine > Łódź.map
+refuses "pack refuses a name Windows-1252 cannot hold" "Łódź.map: its name holds 'Ł', which the game's code page" \
+  "$vbltool" pack polish.dat Łódź.map
+refuses "pack refuses a name that is not UTF-8" "its name is not valid UTF-8" "$vbltool" pack bad8.dat "$(printf 'x\xe2.map')"
+[ -e polish.dat ] || [ -e bad8.dat ] && fail "pack wrote an archive it refused"
+# The launcher shows only level.pcx: a picture named otherwise but for case is packed, with a warning.
+mkdir -p up && cp level.pcx up/LEVEL.PCX
+expect 0 "pack of LEVEL.PCX" "$vbltool" pack up.dat up/LEVEL.PCX readme.txt
+grep -qx "vbltool: up/LEVEL.PCX: warning: the launcher shows no picture: it takes only an entry named level.pcx, in \
+lower case (rename the file)" err.txt || fail "pack of LEVEL.PCX did not warn: $(cat err.txt)"
+expect 0 "pack of level.pcx" "$vbltool" pack quiet.dat level.pcx readme.txt
+[ -s err.txt ] && fail "pack warned of a sound picture name: $(cat err.txt)"
+# Many pictures into a folder that is not one: why, not the bare usage.
+refuses "pcx2bmp of many into a missing folder" "nodir/: the folder does not exist" "$vbltool" pcx2bmp level.pcx level.pcx nodir/
+refuses "pcx2bmp into a folder by its form" "nodir/: the folder does not exist" "$vbltool" pcx2bmp level.pcx nodir/
+refuses "pcx2bmp of many into a file" "readme.txt: is not a folder" "$vbltool" pcx2bmp level.pcx level.pcx readme.txt
 
 # Refusals: a reason on one line, no output file.
 refuses "pack refuses a 12-character name before reading it" "abcdefgh.pcx: entry names must have 1 to 11" \
@@ -151,6 +188,7 @@ a backslash|..\\win.ini|44|5
 a drive colon|c:boot.ini|44|5
 a control character|bell\a|44|5
 a character Windows refuses|what?.txt|44|5
+a byte Windows-1252 leaves undefined|ch\x81.txt|44|5
 a trailing dot|ok.txt.|44|5
 CON|CON|44|5
 a device name with an extension|nul.tar.gz|44|5

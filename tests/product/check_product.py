@@ -206,28 +206,28 @@ OLDEST_WINDOWS_IMPORTS = {
     'kernel32.dll': set("""
         CreateFileA SetFileAttributesA
         AddVectoredExceptionHandler CloseHandle CreateEventA CreateSemaphoreA DeleteCriticalSection DuplicateHandle
-        EnterCriticalSection FindClose FindFirstFileA FindNextFileA FreeLibrary GetCurrentProcess GetCurrentProcessId
-        GetCurrentThread GetCurrentThreadId GetFileAttributesA GetFileSize GetFullPathNameA GetHandleInformation GetLastError
-        GetModuleHandleA GetModuleHandleW GetProcAddress GetProcessAffinityMask GetStartupInfoA GetStdHandle
+        EnterCriticalSection FindClose FindFirstFileA FindFirstFileW FindNextFileA FindNextFileW FreeLibrary GetCurrentProcess GetCurrentProcessId
+        GetACP GetConsoleMode GetConsoleProcessList GetCurrentThread GetCurrentThreadId GetFileAttributesA GetFileSize GetFullPathNameA GetHandleInformation GetLastError
+        GetModuleHandleA GetModuleHandleW GetProcAddress GetProcessAffinityMask GetStartupInfoA GetStartupInfoW GetStdHandle
         GetSystemTimeAsFileTime GetThreadContext GetThreadPriority GetTickCount GlobalAlloc GlobalFree GlobalLock
         GlobalSize GlobalUnlock InitializeCriticalSection IsDBCSLeadByteEx IsDebuggerPresent LeaveCriticalSection
         LoadLibraryA LoadLibraryW MoveFileExA MultiByteToWideChar OpenFile OpenProcess OutputDebugStringA QueryPerformanceCounter
         RaiseException ReadFile ReleaseSemaphore RemoveVectoredExceptionHandler ResetEvent ResumeThread SetEvent
         SetLastError SetProcessAffinityMask SetThreadContext SetThreadPriority SetUnhandledExceptionFilter Sleep
         SuspendThread TlsAlloc TlsFree TlsGetValue TlsSetValue TryEnterCriticalSection VirtualProtect VirtualQuery
-        WaitForMultipleObjects WaitForSingleObject WideCharToMultiByte WriteFile _hread _lclose _lcreat _llseek _lopen
+        WaitForMultipleObjects WaitForSingleObject WideCharToMultiByte WriteConsoleW WriteFile _hread _lclose _lcreat _llseek _lopen
         _lread _lwrite lstrcatA lstrcmpA lstrcmpiA lstrcpyA lstrcpynA lstrlenA""".split()),
     'msvcrt.dll': set("""
-        __getmainargs __initenv __mb_cur_max __p__acmdln __p__commode __p__environ __p__fmode __set_app_type
+        __getmainargs __initenv __wgetmainargs __winitenv _wcmdln __p__wcmdln __mb_cur_max __p__acmdln __p__commode __p__environ __p__fmode __set_app_type
         __setusermatherr _amsg_exit _beginthreadex _cexit _close _commit _endthreadex _errno _fileno _initterm _iob _lock
-        _mkdir _onexit _open _read _rmdir _setjmp3 _stat _setmode _strdup _stricmp _ultoa _unlock _write abort atoi bsearch calloc exit fclose
+        _get_osfhandle _getch _mkdir _onexit _open _read _rmdir _setjmp3 _stat _setmode _strdup _stricmp _ultoa _unlock _write abort atoi bsearch calloc exit fclose
         ferror fflush fgetc fgets fopen fprintf fputc fputs fread free fseek ftell fwrite getc getenv isspace
         localeconv longjmp malloc memchr memcmp memcpy memmove memset printf putc putchar puts qsort rand realloc
         remove setlocale setvbuf signal sprintf srand strcat strchr strcmp strcpy strcspn strerror strlen strncmp strncpy
-        strrchr strstr strtol strtoul time tolower toupper vfprintf wcslen""".split()),
+        strrchr strstr strtol strtoul time tolower toupper vfprintf wcscmp wcslen""".split()),
     'user32.dll': set("""
         BeginPaint DialogBoxParamA EndDialog EndPaint GetClientRect GetDC GetDlgItem GetWindowRect InvalidateRect
-        LoadIconA MessageBoxA PostMessageA PostQuitMessage RedrawWindow ReleaseDC SendDlgItemMessageA SendMessageA
+        CharUpperBuffW LoadIconA MessageBoxA PostMessageA PostQuitMessage RedrawWindow ReleaseDC SendDlgItemMessageA SendMessageA
         SetDlgItemInt SetWindowPos MapDialogRect""".split()),
     'gdi32.dll': set("""
         BitBlt CreateCompatibleDC CreateDIBitmap DeleteDC DeleteObject GetDeviceCaps GetObjectA

@@ -4,15 +4,18 @@
 # pointer-size faults live in the 32-bit one. Compared: check's report with
 # every problem listed (one run over the archives) and its exit status;
 # pcx2bmp's reasons and BMP bytes over every picture, and its exit status
-# picture by picture for a picture of each verdict.
+# picture by picture for a picture of each verdict; the archive pack makes
+# of accented names, given as wildcards.
 # Usage: vbltool_verdicts.sh WINE_RUN32 VBLTOOL.exe NATIVE_VBLTOOL CORPUS
 set -uo pipefail
 run32=$1 exe=$2 native=$3 corpus=$4
 [ -x "$native" ] || { echo "FAIL  no $native: build the native preset first (tools/test-all.sh does)"; exit 1; }
 work=$(mktemp -d) && trap 'rm -rf "$work"' EXIT # under /tmp, which the emulated environment sees as it is
 mkdir "$work/native" "$work/win32" && failures=0
-compare() { # compare WHAT: native WHAT against the 32-bit one, CRs dropped
-  tr -d '\r' <"$work/win32-$1" | diff "$work/native-$1" - >"$work/diff" ||
+# compare WHAT: native WHAT against the 32-bit one, CRs dropped; names come
+# in the ANSI code page (1252 here) from the one, in UTF-8 from the other.
+compare() {
+  tr -d '\r' <"$work/win32-$1" | iconv -f CP1252 -t UTF-8 | diff "$work/native-$1" - >"$work/diff" ||
     { echo "FAIL  $1 differs (< native, > 32-bit):"; head -n 20 "$work/diff" "$work/stderr"; failures=$((failures + 1)); }; }
 
 # Both given the archives' names relative to their folder, so that the
@@ -52,5 +55,15 @@ winexe=Z:$(tr / '\\' <<<"$exe") winout=Z:$(tr / '\\' <<<"$work/alone.bmp")
 VBL_NO_XVFB=1 "$run32" cmd /c "Z:$(tr / '\\' <<<"$work/alone.bat")" >"$work/win32-statuses" 2>"$work/stderr"
 [ "$(wc -l <"$work/alone")" -ge 10 ] || { echo "FAIL  only $(wc -l <"$work/alone") verdicts"; failures=$((failures + 1)); }
 compare statuses
+
+# pack, given wildcards as cmd hands them over (vbltool.exe expands them
+# itself), writes the Linux program's archive byte for byte: accented names
+# are Windows-1252 in both, from UTF-8 names here and wide ones in Windows.
+mkdir "$work/names" && cd "$work/names" || exit 1
+printf 'the castle' >Château.map && printf 'notes' >Élan.txt && cp "$corpus/pcx/$(ls "$corpus/pcx" | head -n 1)" level.pcx
+"$native" pack "$work/native.dat" level.pcx *.map *.txt
+VBL_NO_XVFB=1 "$run32" "$exe" pack "Z:$work/win32.dat" level.pcx '*.map' '*.txt' 2>"$work/stderr"
+cmp -s "$work/native.dat" "$work/win32.dat" ||
+  { echo "FAIL  pack with wildcards and accented names differs:"; cat "$work/stderr"; failures=$((failures + 1)); }
 echo "$(ls "$corpus/level" | wc -l) archives, $(ls "$corpus/pcx" | wc -l) pictures, $(wc -l <"$work/alone") alone; $failures failures"
 [ $failures = 0 ]
