@@ -12,18 +12,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 tools/install-deps.sh --vbltool
 
-commit=$(git rev-parse --verify HEAD)
-if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
-  echo "release-deb.sh: uncommitted changes are left out: packing $commit as committed" >&2
-fi
-SOURCE_DATE_EPOCH=$(git log -1 --format=%ct "$commit")
-export SOURCE_DATE_EPOCH
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-src=$work/vblLM
-mkdir "$src"
-git archive "$commit" | tar -x -C "$src"
+source tools/export-commit.sh release-deb.sh
 (
   cd "$src"
   cmake --preset native -DBUILD_TESTING=OFF >/dev/null

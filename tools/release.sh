@@ -14,18 +14,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 tools/install-deps.sh
 
-commit=$(git rev-parse --verify HEAD)
-if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
-  echo "release.sh: uncommitted changes are left out: releasing $commit as committed" >&2
-fi
-SOURCE_DATE_EPOCH=$(git log -1 --format=%ct "$commit")
-export SOURCE_DATE_EPOCH
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-src=$work/vblLM
-mkdir "$src"
-git archive "$commit" | tar -x -C "$src"
+source tools/export-commit.sh release.sh
 (
   cd "$src"
   cmake --preset win32 -DVBL_BUILD_TESTS=OFF >/dev/null

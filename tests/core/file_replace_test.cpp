@@ -149,10 +149,15 @@ TEST_F(FileReplaceTest, FileHeldForGoodIsNotReplacedAndSaysWhy)
     EXPECT_EQ(GetFileAttributesA("VBL00000.TMP"), INVALID_FILE_ATTRIBUTES);
 }
 
-// Another program (an antivirus scanning it) opens the scratch file as soon
-// as it appears and keeps it: neither renamed nor removed, it is named.
+// Another program (an antivirus scanning it) opens the scratch file and keeps
+// it: neither renamed nor removed, it is named. The file it would replace is
+// held for good too, so that the scratch file waits through every try of the
+// rename (about a second) and the scanner surely finds it there.
 TEST_F(FileReplaceTest, ScratchFileHeldForGoodIsNamedWhenLeftBehind)
 {
+    WriteBytes("out.bin", "old");
+    const HANDLE hOut = HoldFile("out.bin");
+    ASSERT_NE(hOut, INVALID_HANDLE_VALUE);
     std::atomic<bool> bDone(false);
     std::atomic<HANDLE> hScratch(INVALID_HANDLE_VALUE);
     std::thread holder([&] {
@@ -165,11 +170,12 @@ TEST_F(FileReplaceTest, ScratchFileHeldForGoodIsNamedWhenLeftBehind)
     const bool bWritten = WriteText("out.bin", "new", &pszReason);
     bDone = true;
     holder.join();
+    CloseHandle(hOut);
     ASSERT_NE(hScratch.load(), INVALID_HANDLE_VALUE);
     CloseHandle(hScratch);
     EXPECT_FALSE(bWritten);
     EXPECT_STREQ(pszReason, "another program is using it; VBL00000.TMP is left beside it");
-    EXPECT_EQ(GetFileAttributesA("out.bin"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(Contents("out.bin"), "old");
     EXPECT_NE(GetFileAttributesA("VBL00000.TMP"), INVALID_FILE_ATTRIBUTES);
 }
 

@@ -12,7 +12,7 @@ namespace {
 class PictureBmpTest : public ScratchDirTest {};
 
 // A BMP's fields, and how its pixels and colour table are laid out.
-struct BmpSpec {
+struct BmpShape {
     uint32_t header = 40;
     int32_t width = 5;
     int32_t height = 3;  // rows of the picture; stored negative when topDown
@@ -40,7 +40,7 @@ void Put32(Bytes* p, uint32_t v)
 
 // The picture's rows top row first; each byte a function of its place, so
 // that rows swapped or shifted show.
-Bytes RowBytes(const BmpSpec& s, int32_t row)
+Bytes RowBytes(const BmpShape& s, int32_t row)
 {
     const size_t stride = (static_cast<size_t>(s.width) * s.bits + 31) / 32 * 4;
     Bytes bytes(stride);
@@ -48,7 +48,7 @@ Bytes RowBytes(const BmpSpec& s, int32_t row)
     return bytes;
 }
 
-Bytes MakeBmp(const BmpSpec& s)
+Bytes MakeBmp(const BmpShape& s)
 {
     Bytes info;
     Put32(&info, s.header);
@@ -106,16 +106,16 @@ std::string Load(const Bytes& file, RgbImage* pImage)
     return std::string();
 }
 
-BmpSpec Spec(uint32_t header, uint16_t bits, uint32_t compression = 0)
+BmpShape Shape(uint32_t header, uint16_t bits, uint32_t compression = 0)
 {
-    BmpSpec s;
+    BmpShape s;
     s.header = header;
     s.bits = bits;
     s.compression = compression;
     return s;
 }
 
-BmpSpec WithMasks(BmpSpec s, uint32_t r, uint32_t g, uint32_t b, uint32_t a = 0)
+BmpShape WithMasks(BmpShape s, uint32_t r, uint32_t g, uint32_t b, uint32_t a = 0)
 {
     s.masks[0] = r;
     s.masks[1] = g;
@@ -133,48 +133,48 @@ TEST_F(PictureBmpTest, EveryLayoutGivesThePixelsOfItsPlainTwin)
 {
     struct Row {
         const char* what;
-        BmpSpec spec;
-        BmpSpec twin;
+        BmpShape shape;
+        BmpShape twin;
     };
-    const auto TopDown = [](BmpSpec s) {
+    const auto TopDown = [](BmpShape s) {
         s.topDown = true;
         return s;
     };
-    const auto Gap = [](BmpSpec s, uint32_t gap) {
+    const auto Gap = [](BmpShape s, uint32_t gap) {
         s.gap = gap;
         return s;
     };
-    const auto Sized = [](BmpSpec s, int32_t width, int32_t height) {
+    const auto Sized = [](BmpShape s, int32_t width, int32_t height) {
         s.width = width;
         s.height = height;
         return s;
     };
-    const BmpSpec rgb565 = WithMasks(Spec(40, 16, 3), 0xf800, 0x07e0, 0x001f);
-    const BmpSpec rgba = WithMasks(Spec(124, 32, 3), 0xff0000, 0xff00, 0xff, 0xff000000);
+    const BmpShape rgb565 = WithMasks(Shape(40, 16, 3), 0xf800, 0x07e0, 0x001f);
+    const BmpShape rgba = WithMasks(Shape(124, 32, 3), 0xff0000, 0xff00, 0xff, 0xff000000);
     const Row rows[] = {
-        {"top-down 1 bit", TopDown(Spec(40, 1)), Spec(40, 1)},
-        {"top-down 4 bits", TopDown(Spec(40, 4)), Spec(40, 4)},
-        {"top-down 8 bits", TopDown(Spec(40, 8)), Spec(40, 8)},
-        {"top-down 16 bits", TopDown(Spec(40, 16)), Spec(40, 16)},
-        {"top-down 24 bits", TopDown(Spec(40, 24)), Spec(40, 24)},
-        {"top-down 32 bits", TopDown(Spec(40, 32)), Spec(40, 32)},
-        {"top-down 8 bits, 124-byte header", TopDown(Spec(124, 8)), Spec(40, 8)},
-        {"top-down 24 bits, 108-byte header", TopDown(Spec(108, 24)), Spec(40, 24)},
+        {"top-down 1 bit", TopDown(Shape(40, 1)), Shape(40, 1)},
+        {"top-down 4 bits", TopDown(Shape(40, 4)), Shape(40, 4)},
+        {"top-down 8 bits", TopDown(Shape(40, 8)), Shape(40, 8)},
+        {"top-down 16 bits", TopDown(Shape(40, 16)), Shape(40, 16)},
+        {"top-down 24 bits", TopDown(Shape(40, 24)), Shape(40, 24)},
+        {"top-down 32 bits", TopDown(Shape(40, 32)), Shape(40, 32)},
+        {"top-down 8 bits, 124-byte header", TopDown(Shape(124, 8)), Shape(40, 8)},
+        {"top-down 24 bits, 108-byte header", TopDown(Shape(108, 24)), Shape(40, 24)},
         {"top-down 565", TopDown(rgb565), rgb565},
         {"top-down 32 bits with alpha", TopDown(rgba), rgba},
-        {"1 x 40000 core header", Sized(Spec(12, 8), 1, 40000), Sized(Spec(40, 8), 1, 40000)},
-        {"core header 24 bits", Spec(12, 24), Spec(40, 24)},
-        {"24 bits, bytes before the pixels", Gap(Spec(40, 24), 1024), Spec(40, 24)},
+        {"1 x 40000 core header", Sized(Shape(12, 8), 1, 40000), Sized(Shape(40, 8), 1, 40000)},
+        {"core header 24 bits", Shape(12, 24), Shape(40, 24)},
+        {"24 bits, bytes before the pixels", Gap(Shape(40, 24), 1024), Shape(40, 24)},
         {"565, bytes before the pixels", Gap(rgb565, 3), rgb565},
-        {"top-down 32 bits, bytes before the pixels", TopDown(Gap(Spec(124, 32), 8)), Spec(40, 32)},
+        {"top-down 32 bits, bytes before the pixels", TopDown(Gap(Shape(124, 32), 8)), Shape(40, 32)},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         RgbImage twin, image;
         ASSERT_EQ(Load(MakeBmp(row.twin), &twin), "");
-        ASSERT_EQ(Load(MakeBmp(row.spec), &image), "");
-        EXPECT_EQ(image.nWidth, row.spec.width);
-        EXPECT_EQ(image.nHeight, row.spec.height);
+        ASSERT_EQ(Load(MakeBmp(row.shape), &image), "");
+        EXPECT_EQ(image.nWidth, row.shape.width);
+        EXPECT_EQ(image.nHeight, row.shape.height);
         EXPECT_TRUE(image.rgb == twin.rgb);
     }
 }
@@ -183,74 +183,74 @@ TEST_F(PictureBmpTest, EveryLayoutGivesThePixelsOfItsPlainTwin)
 TEST_F(PictureBmpTest, EveryRefusalNamesTheFieldAtFault)
 {
     struct Row {
-        BmpSpec spec;
+        BmpShape shape;
         const char* reason;
     };
-    const auto Planes = [](BmpSpec s, uint16_t planes) {
+    const auto Planes = [](BmpShape s, uint16_t planes) {
         s.planes = planes;
         return s;
     };
-    const auto TopDown = [](BmpSpec s) {
+    const auto TopDown = [](BmpShape s) {
         s.topDown = true;
         return s;
     };
-    const auto PixelsAt = [](BmpSpec s, int64_t at, size_t keep = 0) {
+    const auto PixelsAt = [](BmpShape s, int64_t at, size_t keep = 0) {
         s.pixelsAt = at;
         s.keep = keep;
         return s;
     };
-    const auto Keep = [](BmpSpec s, size_t keep) {
+    const auto Keep = [](BmpShape s, size_t keep) {
         s.keep = keep;
         return s;
     };
     const char* const save = ", which vbltool cannot read: save it as PNG";
     const Row rows[] = {
-        {Spec(12, 16), "an OS/2 1.x BMP at 16 bits per pixel"},
-        {Spec(12, 32), "an OS/2 1.x BMP at 32 bits per pixel"},
-        {Planes(Spec(12, 8), 3), "a BMP of 3 planes, where the format has 1"},
-        {Spec(16, 8), "an OS/2 2.x BMP (a header of 16 bytes)"},
-        {Spec(64, 8), "an OS/2 2.x BMP (a header of 64 bytes)"},
-        {Spec(64, 8, 1), "an OS/2 2.x BMP (a header of 64 bytes) with run-length compression (RLE8)"},
-        {Spec(64, 4, 2), "an OS/2 2.x BMP (a header of 64 bytes) with run-length compression (RLE4)"},
-        {Spec(64, 1, 3), "an OS/2 2.x BMP (a header of 64 bytes) compressed with Huffman 1D"},
-        {Spec(64, 24, 4), "an OS/2 2.x BMP (a header of 64 bytes) compressed with RLE24"},
-        {Spec(64, 24, 9), "an OS/2 2.x BMP of compression type 9"},
-        {Planes(Spec(64, 24, 4), 2), "a BMP of 2 planes"},
-        {Spec(52, 24), "a BMP with a header of 52 bytes (BITMAPV2INFOHEADER)"},
-        {Spec(20, 24), "a BMP with a header of 20 bytes"},
-        {Spec(200, 24), "a BMP with a header of 200 bytes"},
-        {Planes(Spec(40, 8, 1), 2), "a BMP of 2 planes, where the format has 1"},
-        {Planes(Spec(124, 24), 0), "a BMP of 0 planes, where the format has 1"},
-        {Spec(40, 24, 4), "a BMP holding a JPEG (BI_JPEG)"},
-        {Spec(108, 24, 5), "a BMP holding a PNG (BI_PNG)"},
-        {Spec(40, 32, 6), "a BMP of compression type 6"},
-        {Spec(124, 32, 11), "a BMP of compression type 11"},
-        {Spec(40, 2), "a BMP at 2 bits per pixel"},
-        {Spec(56, 0), "a BMP at 0 bits per pixel"},
-        {Spec(40, 48, 3), "a BMP at 48 bits per pixel"},
-        {Spec(40, 4, 1), "a BMP whose run-length compression (BI_RLE8) is at 4 bits per pixel"},
-        {Spec(40, 8, 2), "a BMP whose run-length compression (BI_RLE4) is at 8 bits per pixel"},
-        {TopDown(Spec(40, 8, 1)), "a top-down BMP with run-length compression (BI_RLE8)"},
-        {TopDown(Spec(108, 4, 2)), "a top-down BMP with run-length compression (BI_RLE4)"},
-        {Spec(40, 24, 3), "a BMP with colour masks (BI_BITFIELDS) at 24 bits per pixel"},
-        {Spec(124, 8, 3), "a BMP with colour masks (BI_BITFIELDS) at 8 bits per pixel"},
-        {WithMasks(Spec(40, 16, 3), 0xf800, 0, 0x1f), "a BMP with an empty colour mask (BI_BITFIELDS)"},
-        {WithMasks(Spec(40, 32, 3), 0xff, 0xff, 0xff), "a BMP whose colour masks (BI_BITFIELDS) are all the same"},
-        {WithMasks(Spec(40, 32, 3), 0x3ff00000, 0xffc00, 0x3ff), "a colour mask of more than 8 bits (BI_BITFIELDS)"},
-        {WithMasks(Spec(124, 32, 3), 0xff0000, 0xff00, 0xff, 0xff800000), "a colour mask of more than 8 bits"},
-        {WithMasks(Spec(56, 16, 3), 0xf800, 0x7e0, 0x1f), "a BMP with a header of 56 bytes and colour masks"},
-        {Keep(Spec(124, 24), 14 + 20), "a BMP cut off inside its header"},
-        {Keep(Spec(16, 24), 14 + 12), "a BMP cut off inside its header"},
-        {Keep(WithMasks(Spec(40, 16, 3), 0xf800, 0x7e0, 0x1f), 14 + 48), "a BMP cut off inside its header"},
-        {PixelsAt(Spec(40, 8), 1 << 20), "the file ends before the picture does, inside its colour table"},
-        {PixelsAt(Spec(12, 1), 1 << 20), "the file ends before the picture does, inside its colour table"},
-        {PixelsAt(Spec(40, 24), 14 + 30), "a BMP whose pixels start inside its header"},
-        {PixelsAt(Spec(124, 24), 1 << 20), "the file ends before the picture does"},
+        {Shape(12, 16), "an OS/2 1.x BMP at 16 bits per pixel"},
+        {Shape(12, 32), "an OS/2 1.x BMP at 32 bits per pixel"},
+        {Planes(Shape(12, 8), 3), "a BMP of 3 planes, where the format has 1"},
+        {Shape(16, 8), "an OS/2 2.x BMP (a header of 16 bytes)"},
+        {Shape(64, 8), "an OS/2 2.x BMP (a header of 64 bytes)"},
+        {Shape(64, 8, 1), "an OS/2 2.x BMP (a header of 64 bytes) with run-length compression (RLE8)"},
+        {Shape(64, 4, 2), "an OS/2 2.x BMP (a header of 64 bytes) with run-length compression (RLE4)"},
+        {Shape(64, 1, 3), "an OS/2 2.x BMP (a header of 64 bytes) compressed with Huffman 1D"},
+        {Shape(64, 24, 4), "an OS/2 2.x BMP (a header of 64 bytes) compressed with RLE24"},
+        {Shape(64, 24, 9), "an OS/2 2.x BMP of compression type 9"},
+        {Planes(Shape(64, 24, 4), 2), "a BMP of 2 planes"},
+        {Shape(52, 24), "a BMP with a header of 52 bytes (BITMAPV2INFOHEADER)"},
+        {Shape(20, 24), "a BMP with a header of 20 bytes"},
+        {Shape(200, 24), "a BMP with a header of 200 bytes"},
+        {Planes(Shape(40, 8, 1), 2), "a BMP of 2 planes, where the format has 1"},
+        {Planes(Shape(124, 24), 0), "a BMP of 0 planes, where the format has 1"},
+        {Shape(40, 24, 4), "a BMP holding a JPEG (BI_JPEG)"},
+        {Shape(108, 24, 5), "a BMP holding a PNG (BI_PNG)"},
+        {Shape(40, 32, 6), "a BMP of compression type 6"},
+        {Shape(124, 32, 11), "a BMP of compression type 11"},
+        {Shape(40, 2), "a BMP at 2 bits per pixel"},
+        {Shape(56, 0), "a BMP at 0 bits per pixel"},
+        {Shape(40, 48, 3), "a BMP at 48 bits per pixel"},
+        {Shape(40, 4, 1), "a BMP whose run-length compression (BI_RLE8) is at 4 bits per pixel"},
+        {Shape(40, 8, 2), "a BMP whose run-length compression (BI_RLE4) is at 8 bits per pixel"},
+        {TopDown(Shape(40, 8, 1)), "a top-down BMP with run-length compression (BI_RLE8)"},
+        {TopDown(Shape(108, 4, 2)), "a top-down BMP with run-length compression (BI_RLE4)"},
+        {Shape(40, 24, 3), "a BMP with colour masks (BI_BITFIELDS) at 24 bits per pixel"},
+        {Shape(124, 8, 3), "a BMP with colour masks (BI_BITFIELDS) at 8 bits per pixel"},
+        {WithMasks(Shape(40, 16, 3), 0xf800, 0, 0x1f), "a BMP with an empty colour mask (BI_BITFIELDS)"},
+        {WithMasks(Shape(40, 32, 3), 0xff, 0xff, 0xff), "a BMP whose colour masks (BI_BITFIELDS) are all the same"},
+        {WithMasks(Shape(40, 32, 3), 0x3ff00000, 0xffc00, 0x3ff), "a colour mask of more than 8 bits (BI_BITFIELDS)"},
+        {WithMasks(Shape(124, 32, 3), 0xff0000, 0xff00, 0xff, 0xff800000), "a colour mask of more than 8 bits"},
+        {WithMasks(Shape(56, 16, 3), 0xf800, 0x7e0, 0x1f), "a BMP with a header of 56 bytes and colour masks"},
+        {Keep(Shape(124, 24), 14 + 20), "a BMP cut off inside its header"},
+        {Keep(Shape(16, 24), 14 + 12), "a BMP cut off inside its header"},
+        {Keep(WithMasks(Shape(40, 16, 3), 0xf800, 0x7e0, 0x1f), 14 + 48), "a BMP cut off inside its header"},
+        {PixelsAt(Shape(40, 8), 1 << 20), "the file ends before the picture does, inside its colour table"},
+        {PixelsAt(Shape(12, 1), 1 << 20), "the file ends before the picture does, inside its colour table"},
+        {PixelsAt(Shape(40, 24), 14 + 30), "a BMP whose pixels start inside its header"},
+        {PixelsAt(Shape(124, 24), 1 << 20), "the file ends before the picture does"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.reason);
         RgbImage image;
-        const std::string reason = Load(MakeBmp(row.spec), &image);
+        const std::string reason = Load(MakeBmp(row.shape), &image);
         EXPECT_NE(reason.find(row.reason), std::string::npos) << reason;
         // A damaged file is not a variant that another format would mend.
         bool damaged = false;
@@ -270,7 +270,7 @@ TEST_F(PictureBmpTest, NoHeaderFallsThroughToAGenericReason)
         for (uint16_t bits : {0, 1, 2, 4, 8, 16, 24, 32}) {
             for (uint32_t compression = 0; compression <= 6; ++compression) {
                 for (bool topDown : {false, true}) {
-                    BmpSpec s = WithMasks(Spec(header, bits, compression), 0xff0000, 0xff00, 0xff);
+                    BmpShape s = WithMasks(Shape(header, bits, compression), 0xff0000, 0xff00, 0xff);
                     s.topDown = topDown && header != 12;
                     RgbImage image;
                     const std::string reason = Load(MakeBmp(s), &image);

@@ -215,8 +215,17 @@ import zlib
 open('grey.png', 'wb').write(png(8000, 8000, 8, 0, zlib.compress(bytes(8001 * 8000), 9)))  # 62 KB, 192 MB as RGB
 open('claims.tga', 'wb').write(struct.pack('<BBBHHBHHHHBB', 0, 0, 10, 0, 0, 0, 0, 0, 8192, 8192, 32, 0) + b'\xff' * 10)
 PY
+# The sanitizers' build reserves terabytes of shadow memory, so no address
+# space limit can hold it: there, ASan's own cap on one block stands in, and
+# its note on a block refused is not vbltool's output.
+if grep -qa __asan_init "$vbltool"; then
+  in_128mib() { ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}max_allocation_size_mb=128:allocator_may_return_null=1 "$@"; }
+else
+  in_128mib() { bash -c 'ulimit -v 131072 && exec "$@"' - "$@"; }
+fi
 while IFS='|' read -r input reason; do
-  expect 1 "picture refuses $input in 128 MiB" bash -c 'ulimit -v 131072 && exec "$@"' - "$vbltool" picture "$input" refused.pcx
+  expect 1 "picture refuses $input in 128 MiB" in_128mib "$vbltool" picture "$input" refused.pcx
+  sed -i '/^==[0-9]*==WARNING: AddressSanitizer failed to allocate/d' err.txt
   [ "$(wc -l < err.txt)" = 1 ] && grep -qF "$reason" err.txt || fail "$input: said $(cat err.txt)"
 done <<TABLE
 $regressions/png-idat-asks-2gib.png|the file ends before the picture does
@@ -229,7 +238,7 @@ grey.png|vbltool: grey.png: out of memory
 $(for f in "$regressions"/pcx-bits-*.pcx; do echo "$f|its bits per pixel are not 1, 4, 8, 16, 24 or 32"; done)
 TABLE
 for input in few.png few.gif few.tga tall.jpg few.pcx; do
-  expect 0 "picture $input in 128 MiB" bash -c 'ulimit -v 131072 && exec "$@"' - "$vbltool" picture "$input" fits.pcx
+  expect 0 "picture $input in 128 MiB" in_128mib "$vbltool" picture "$input" fits.pcx
 done
 
 echo "$failures failures"
