@@ -71,7 +71,7 @@ def read_faults(path):
 def copy_tree(scratch):
     """Makes scratch hold the checkout's files and nothing else (its own build/
     aside), leaving files that are already the same untouched (their times
-    too, so that nothing rebuilds for them)."""
+    too, so that nothing rebuilds for them); a file copied is dated now."""
     listed = subprocess.run(['git', 'ls-files', '-z', '--cached', '--others', '--exclude-standard'], cwd=ROOT,
                             check=True, capture_output=True).stdout.decode().split('\0')
     # A file deleted in the working tree is still listed while git tracks it.
@@ -96,7 +96,11 @@ def copy_tree(scratch):
                 if a.read() == b.read():
                     continue
         os.makedirs(os.path.dirname(dst), exist_ok=True)
-        shutil.copy2(src, dst)
+        # A fresh time, not the checkout's: a copy left mutated by a run that
+        # was stopped is newer than its object files, and the checkout's older
+        # time would let the build keep them.
+        shutil.copyfile(src, dst)
+        shutil.copymode(src, dst)
 
 
 def run(cmd, cwd, timeout=None):
